@@ -1,0 +1,49 @@
+// The windows of protected browser processes that Quillet tracks, the icons
+// composed for them, the desktop-wide CBT hook and the pending launches.
+// Everything here runs on the main window's thread.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+struct HookId {
+    HWND hWnd;
+    HHOOK hHook;
+    HANDLE hProcess;   // only on the first window of a launched process
+    HANDLE hThread;
+};
+
+struct PendingLaunch {
+    char text[776];
+    UINT timerId;
+};
+
+// The tracker's state. The three HookId-indexed arrays always have the same
+// length: every insertion appends to all three, every removal removes the
+// same index from all three.
+struct WindowTrackerState {
+    std::vector<HookId> hookIds;
+    std::vector<HICON> bigIcons;
+    std::vector<HICON> smallIcons;
+    int countHOOK = 0;
+    HHOOK gHookCBT = nullptr;
+    std::vector<PendingLaunch> pendingLaunches;
+    UINT nextTimerId = 1;
+};
+
+extern WindowTrackerState g_tracker;
+
+void TrackLaunchedWindow(HWND window, HANDLE process, HANDLE thread);
+void OnNewWindow(HWND window, DWORD processId);
+void OnWindowDestroyed(HWND window);
+void RemoveDeadWindows();
+void UnhookAll();
+void AddPendingLaunch(const std::string& text);
+bool ResolvePendingLaunch(HWND window);
+void ExpirePendingLaunch(UINT_PTR timerId);
+bool IsIgnoredWindowClass(const char* className);
+
+// If nothing is tracked and nothing pending, ends the instance (WM_DESTROY
+// to the main window); otherwise drops windows that have gone.
+void ClosingCheck();

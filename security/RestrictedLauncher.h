@@ -1,0 +1,17 @@
+// Starting a command line under a copy of Quillet's token in which
+// BUILTIN\Administrators is deny-only and every privilege but
+// SeChangeNotifyPrivilege is gone.
+#pragma once
+
+#include <windows.h>
+
+// Both return a Win32 error code (0 = success) and write a one-line status
+// into MESSAGE (at most CAPACITY - 1 characters and a terminator). The three
+// out-parameters are written only when a process was created; the caller
+// then owns both handles.
+DWORD RunRestricted(const char* applicationName, char* commandLine,
+                    char* message, DWORD capacity,
+                    DWORD* threadId, HANDLE* process, HANDLE* thread);
+DWORD LaunchRestricted(const char* applicationName, char* commandLine,
+                       char* message, DWORD capacity,
+                       DWORD* threadId, HANDLE* process, HANDLE* thread);
