@@ -1,0 +1,3 @@
+#include "launcher/LauncherState.h"
+
+LauncherState g_launcher;
