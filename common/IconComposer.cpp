@@ -1,0 +1,277 @@
+#include "common/IconComposer.h"
+
+#include "common/UniqueHandle.h"
+
+#include <commctrl.h>
+#include <vector>
+
+namespace {
+
+// The two bitmaps GetIconInfo hands out; they belong to the caller of
+// GetIconInfo and are deleted with this object.
+struct IconBitmaps {
+    ICONINFO info = {};
+    unique_hbitmap color;
+    unique_hbitmap mask;
+
+    bool Read(HICON icon)
+    {
+        if (!icon || !GetIconInfo(icon, &info))
+            return false;
+        color.reset(info.hbmColor);
+        mask.reset(info.hbmMask);
+        return true;
+    }
+};
+
+bool BitmapSize(HBITMAP bitmap, BITMAP* size)
+{
+    return bitmap && GetObjectA(bitmap, sizeof *size, size) == sizeof *size;
+}
+
+// An empty image list of one size; ReplaceIcon draws each icon scaled to it.
+unique_himagelist ListOfIcons(int width, int height, int capacity)
+{
+    return unique_himagelist(ImageList_Create(width, height, ILC_COLORDDB | ILC_MASK, capacity, 0));
+}
+
+// A bottom-up DIB section selected into a memory DC of its own, with direct
+// access to its pixels. The previous selection is put back before the bitmap
+// and the DC go.
+class Surface {
+public:
+    Surface() = default;
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+    ~Surface() { Deselect(); }
+
+    bool Create(HDC reference, int width, int height, WORD bitCount)
+    {
+        struct {
+            BITMAPINFOHEADER header;
+            RGBQUAD colors[2];  // black then white, read only at one bit per pixel
+        } format = {};
+        format.header.biSize = sizeof format.header;
+        format.header.biWidth = width;
+        format.header.biHeight = height;
+        format.header.biPlanes = 1;
+        format.header.biBitCount = bitCount;
+        format.header.biCompression = BI_RGB;
+        format.header.biSizeImage = bitCount == 32 ? width * height * 4 : 0;
+        format.colors[1] = RGBQUAD{255, 255, 255, 0};
+
+        dc_.reset(CreateCompatibleDC(reference));
+        if (!dc_)
+            return false;
+        void* bits = nullptr;
+        bitmap_.reset(CreateDIBSection(dc_.get(), (BITMAPINFO*)&format, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!bitmap_)
+            return false;
+        bits_ = (BYTE*)bits;
+        previous_ = SelectObject(dc_.get(), bitmap_.get());
+        return previous_ && previous_ != HGDI_ERROR;
+    }
+
+    void Deselect()
+    {
+        if (previous_ && previous_ != HGDI_ERROR)
+            SelectObject(dc_.get(), previous_);
+        previous_ = nullptr;
+    }
+
+    HDC dc() const { return dc_.get(); }
+    HBITMAP bitmap() const { return bitmap_.get(); }
+    BYTE* bits() const { return bits_; }
+
+private:
+    unique_hdc dc_;
+    unique_hbitmap bitmap_;
+    BYTE* bits_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+};
+
+// Copies SOURCE (of SOURCE_WIDTH x SOURCE_HEIGHT) onto the whole of TARGET
+// (WIDTH x HEIGHT), scaled the way the image list scales an icon, so that the
+// overlay's colour and mask stay pixel for pixel on the overlay it draws.
+bool CopyScaled(HDC scratch, HBITMAP source, int sourceWidth, int sourceHeight, const Surface& target,
+                int width, int height)
+{
+    select_object_scope selected(scratch, source);
+    if (!selected.selected())
+        return false;
+    if (sourceWidth == width && sourceHeight == height)
+        return BitBlt(target.dc(), 0, 0, width, height, scratch, 0, 0, SRCCOPY) != FALSE;
+    SetStretchBltMode(target.dc(), COLORONCOLOR);
+    return StretchBlt(target.dc(), 0, 0, width, height, scratch, 0, 0, sourceWidth, sourceHeight,
+                      SRCCOPY) != FALSE;
+}
+
+// A mask pixel copied into a 32-bit surface is black where the icon is opaque.
+bool MaskOpaque(const BYTE* pixel)
+{
+    return pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0;
+}
+
+// Image lists draw an icon without alpha through its mask and leave the alpha
+// bytes 0: the base is made opaque wherever its own mask says so.
+void RepairBaseAlpha(BYTE* result, const BYTE* baseMask, size_t pixels)
+{
+    for (size_t i = 0; i < pixels; ++i) {
+        BYTE* pixel = result + i * 4;
+        if (pixel[3] == 0 && MaskOpaque(baseMask + i * 4))
+            pixel[3] = 255;
+    }
+}
+
+// Where the overlay is opaque by its mask it brings its own alpha (255 when
+// it has none), laid over the base's alpha: a soft overlay edge stays soft
+// over a transparent base and never punches a hole into an opaque one.
+void ApplyOverlayAlpha(BYTE* result, const std::vector<BYTE>& baseAlpha, const BYTE* overlayColor,
+                       const BYTE* overlayMask, size_t pixels)
+{
+    for (size_t i = 0; i < pixels; ++i) {
+        if (!MaskOpaque(overlayMask + i * 4))
+            continue;
+        unsigned overlay = overlayColor[i * 4 + 3] ? overlayColor[i * 4 + 3] : 255;
+        result[i * 4 + 3] = (BYTE)(overlay + (baseAlpha[i] * (255 - overlay) + 127) / 255);
+    }
+}
+
+std::vector<BYTE> AlphaBytes(const BYTE* pixels, size_t count)
+{
+    std::vector<BYTE> alpha(count);
+    for (size_t i = 0; i < count; ++i)
+        alpha[i] = pixels[i * 4 + 3];
+    return alpha;
+}
+
+// The working surfaces of one 32-bit composition, all of the base's size.
+struct Alpha32Work {
+    Surface result;       // A: the composed colour image
+    Surface baseMask;     // B
+    Surface overlayColor; // C, scaled to the base's size
+    Surface overlayMask;  // D, scaled to the base's size
+    Surface newMask;      // one bit per pixel: opaque where either icon is
+    unique_hdc scratch;   // source DC for the copies
+
+    bool Create(HDC reference, int width, int height)
+    {
+        scratch.reset(CreateCompatibleDC(reference));
+        return scratch && result.Create(reference, width, height, 32) &&
+               baseMask.Create(reference, width, height, 32) &&
+               overlayColor.Create(reference, width, height, 32) &&
+               overlayMask.Create(reference, width, height, 32) &&
+               newMask.Create(reference, width, height, 1);
+    }
+};
+
+bool BlendInto(Alpha32Work& work, const IconBitmaps& base, const IconBitmaps& overlay, HIMAGELIST baseList,
+               HIMAGELIST overlayList, const BITMAP& baseSize, const BITMAP& overlaySize)
+{
+    const int width = baseSize.bmWidth, height = baseSize.bmHeight;
+    const size_t pixels = (size_t)width * height;
+    if (!CopyScaled(work.scratch.get(), base.mask.get(), width, height, work.baseMask, width, height) ||
+        !CopyScaled(work.scratch.get(), overlay.mask.get(), overlaySize.bmWidth, overlaySize.bmHeight,
+                    work.overlayMask, width, height) ||
+        !CopyScaled(work.scratch.get(), overlay.color.get(), overlaySize.bmWidth, overlaySize.bmHeight,
+                    work.overlayColor, width, height))
+        return false;
+    GdiFlush();  // the pixel passes read the DIB memory directly
+
+    if (!ImageList_Draw(baseList, 0, work.result.dc(), 0, 0, ILD_NORMAL))
+        return false;
+    GdiFlush();
+    RepairBaseAlpha(work.result.bits(), work.baseMask.bits(), pixels);
+    std::vector<BYTE> baseAlpha = AlphaBytes(work.result.bits(), pixels);
+
+    if (!ImageList_Draw(overlayList, 0, work.result.dc(), 0, 0, ILD_NORMAL))
+        return false;
+    GdiFlush();
+    ApplyOverlayAlpha(work.result.bits(), baseAlpha, work.overlayColor.bits(), work.overlayMask.bits(), pixels);
+    return true;
+}
+
+// The new mask is opaque wherever either icon is: the base mask ANDed with
+// the (already scaled) overlay mask.
+bool CombineMasks(Alpha32Work& work, const IconBitmaps& base, int width, int height)
+{
+    select_object_scope selected(work.scratch.get(), base.mask.get());
+    return selected.selected() &&
+           BitBlt(work.newMask.dc(), 0, 0, width, height, work.scratch.get(), 0, 0, SRCCOPY) &&
+           BitBlt(work.newMask.dc(), 0, 0, width, height, work.overlayMask.dc(), 0, 0, SRCAND);
+}
+
+}  // namespace
+
+HICON ComposeOverlayIcon(HICON base, HICON overlay, HWND window)
+{
+    int bitsPerPixel;
+    {
+        unique_window_dc dc(window);
+        bitsPerPixel = dc ? GetDeviceCaps(dc.get(), BITSPIXEL) : 0;
+    }
+    if (bitsPerPixel == 32)
+        return ComposeIconAlpha32(base, overlay, window);
+    return ComposeIconMerged(base, overlay);
+}
+
+HICON ComposeIconMerged(HICON base, HICON overlay)
+{
+    IconBitmaps baseBitmaps;
+    if (!overlay || !baseBitmaps.Read(base))
+        return nullptr;
+    // A monochrome icon has no colour bitmap: its mask holds the AND and XOR
+    // halves one above the other.
+    BITMAP size;
+    if (baseBitmaps.color ? !BitmapSize(baseBitmaps.color.get(), &size)
+                          : !BitmapSize(baseBitmaps.mask.get(), &size))
+        return nullptr;
+    if (!baseBitmaps.color)
+        size.bmHeight /= 2;
+
+    unique_himagelist list = ListOfIcons(size.bmWidth, size.bmHeight, 2);
+    if (!list || ImageList_ReplaceIcon(list.get(), -1, base) != 0 ||
+        ImageList_ReplaceIcon(list.get(), -1, overlay) != 1)
+        return nullptr;
+    unique_himagelist merged(ImageList_Merge(list.get(), 0, list.get(), 1, 0, 0));
+    if (!merged)
+        return nullptr;
+    return ImageList_GetIcon(merged.get(), 0, ILD_NORMAL);
+}
+
+HICON ComposeIconAlpha32(HICON base, HICON overlay, HWND window)
+{
+    IconBitmaps baseBitmaps, overlayBitmaps;
+    if (!baseBitmaps.Read(base) || !overlayBitmaps.Read(overlay))
+        return nullptr;
+    BITMAP baseSize, overlaySize;
+    if (!BitmapSize(baseBitmaps.color.get(), &baseSize) || !BitmapSize(overlayBitmaps.color.get(), &overlaySize))
+        return nullptr;  // a monochrome icon has no colour to blend
+    if (baseSize.bmBitsPixel != 32 && overlaySize.bmBitsPixel != 32)
+        return nullptr;
+    // A base of another depth is drawn by its image list into the 32-bit
+    // working surface like any other, so the passes always see 4 bytes a pixel.
+
+    const int width = baseSize.bmWidth, height = baseSize.bmHeight;
+    unique_himagelist baseList = ListOfIcons(width, height, 1);
+    unique_himagelist overlayList = ListOfIcons(width, height, 1);
+    if (!baseList || !overlayList || ImageList_ReplaceIcon(baseList.get(), -1, base) != 0 ||
+        ImageList_ReplaceIcon(overlayList.get(), -1, overlay) != 0)
+        return nullptr;
+
+    unique_window_dc windowDc(window);
+    HDC reference = window ? windowDc.get() : nullptr;
+    Alpha32Work work;
+    if ((window && !reference) || !work.Create(reference, width, height) ||
+        !BlendInto(work, baseBitmaps, overlayBitmaps, baseList.get(), overlayList.get(), baseSize, overlaySize) ||
+        !CombineMasks(work, baseBitmaps, width, height))
+        return nullptr;
+
+    // CreateIconIndirect copies the bitmaps; they must not be selected anywhere.
+    work.result.Deselect();
+    work.newMask.Deselect();
+    ICONINFO composed = baseBitmaps.info;
+    composed.hbmColor = work.result.bitmap();
+    composed.hbmMask = work.newMask.bitmap();
+    return CreateIconIndirect(&composed);
+}
