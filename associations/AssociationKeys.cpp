@@ -1,0 +1,60 @@
+#include "associations/AssociationKeys.h"
+
+#include <shlwapi.h>
+
+bool OpenAssociationKey(HKEY root, const std::string& path, unique_hkey& key, REGSAM access)
+{
+    return RegOpenKeyExA(root, path.c_str(), 0, access, key.put()) == ERROR_SUCCESS;
+}
+
+bool OpenOrCreateAssociationKey(HKEY root, const std::string& path, unique_hkey& key, REGSAM access, bool* created)
+{
+    if (created)
+        *created = false;
+    if (OpenAssociationKey(root, path, key, access))
+        return true;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
+                        &disposition) != ERROR_SUCCESS)
+        return false;
+    if (created)
+        *created = disposition == REG_CREATED_NEW_KEY;
+    return true;
+}
+
+bool DeleteKeyTree(HKEY root, const std::string& path)
+{
+    return SHDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+namespace {
+
+bool IsEmptyKey(HKEY root, const std::string& path)
+{
+    unique_hkey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return false;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    return RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                            nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys == 0 && values == 0;
+}
+
+} // namespace
+
+bool DeleteKeyAndEmptyParents(HKEY root, const std::string& path)
+{
+    if (!DeleteKeyTree(root, path))
+        return false;
+    std::string parent = path;
+    for (;;) {
+        size_t cut = parent.rfind('\\');
+        if (cut == std::string::npos)
+            return true;
+        parent.resize(cut);
+        if (parent.find('\\') == std::string::npos || !IsEmptyKey(root, parent) ||
+            RegDeleteKeyA(root, parent.c_str()) != ERROR_SUCCESS)
+            return true;
+    }
+}

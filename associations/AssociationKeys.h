@@ -1,0 +1,31 @@
+// How the association code opens registry keys: always for reading and
+// setting values, so that a key the user may not change counts as missing.
+#pragma once
+
+#include "common/UniqueHandle.h"
+
+#include <windows.h>
+#include <string>
+
+constexpr REGSAM kAssociationAccess = KEY_READ | KEY_SET_VALUE;
+
+// A key that a tree is copied into also needs to take subkeys.
+constexpr REGSAM kCopyTargetAccess = KEY_READ | KEY_WRITE;
+
+bool OpenAssociationKey(HKEY root, const std::string& path, unique_hkey& key, REGSAM access = kAssociationAccess);
+
+// Open, and on failure create with the same access. CREATED (optional)
+// tells whether the key is new.
+bool OpenOrCreateAssociationKey(HKEY root, const std::string& path, unique_hkey& key,
+                                REGSAM access = kAssociationAccess, bool* created = nullptr);
+
+// Deletes PATH under ROOT with all its values and subkeys.
+bool DeleteKeyTree(HKEY root, const std::string& path);
+
+// Deletes PATH like DeleteKeyTree, then each parent that is left without
+// values and subkeys, up to (not including) a top-level key such as
+// "Software": a key the takeover created took its missing parents with it.
+bool DeleteKeyAndEmptyParents(HKEY root, const std::string& path);
+
+// True when ROOT is HKEY_LOCAL_MACHINE; the takeover never creates keys there.
+inline bool IsMachineRoot(HKEY root) { return root == HKEY_LOCAL_MACHINE; }

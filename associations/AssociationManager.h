@@ -1,0 +1,152 @@
+// One association operation's object: the program path and product name it
+// works for, the registry root it works in, the two product keys while they
+// are open, the buffer every registry value is read into and the log of the
+// operation. Construct it on the stack for one operation and let it go.
+//
+// The save area "SOFTWARE\Orvane\<product>\Save" under the root records what
+// the takeover changed, so that the restore can give it back:
+//   default value            the browser's previous server command
+//   "Check_Associations"     the browser's previous value ("" when it had none)
+//   "<root>_>:<key path>"    "-@RESTORE" (the key's copy lies at the same path
+//                            below the save key) or "-@DELETE" (the takeover
+//                            created the key; the restore deletes it)
+#pragma once
+
+#include "common/UniqueHandle.h"
+#include "launcher/DiagnosticLog.h"
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+enum AssociationFolder { FOLDER_MAIN, FOLDER_SAVE };
+
+// How the handlers are judged: before a takeover a command must name the
+// browser alone; after it, the browser and Quillet.
+enum VerifyMode { AfterTakeover = 0, BeforeTakeover = 1 };
+
+// Results of the single checks.
+enum CheckResult { CheckUnjudged = -1, CheckFault = 0, CheckPassed = 1, CheckNoDefaultValue = 3 };
+
+extern const char kSaveRestore[];   // "-@RESTORE"
+extern const char kSaveDelete[];    // "-@DELETE"
+
+class AssociationManager {
+public:
+    AssociationManager() noexcept;
+    ~AssociationManager() = default;
+    AssociationManager(const AssociationManager&) = delete;
+    AssociationManager& operator=(const AssociationManager&) = delete;
+
+    // Lines of the takeover and verification go to PATH; empty or null: none.
+    void SetLogFile(const char* path) noexcept;
+
+    // Takeover (each entry stores program path, product name and root first).
+    bool IsTakenOver(const char* programPath, const char* productName, HKEY root);
+    int SaveBrowser(const char* programPath, const char* productName, HKEY root);
+    void ReapplyTakeover(const char* programPath, const char* productName, HKEY root);
+
+    // Restore and verification.
+    int RestoreAssociations(const char* programPath, const char* productName, HKEY root);
+    bool FindAssociationFault(const char* programPath, const char* productName, HKEY root, VerifyMode mode);
+    bool IsTakeoverBroken(const char* programPath, const char* productName, HKEY root, VerifyMode mode);
+    bool RunErrorTest(const char* programPath, const char* productName, HKEY root, VerifyMode mode);
+
+    // Finding the browser (no log lines).
+    bool ReadSavedBrowserCommand(const char* productName, std::string& command);
+    bool LocateBrowserFromSetup(std::string& path);
+
+    // True when the last restore left a saved copy that could not be put
+    // back; the save area is then kept so that a later restore can retry.
+    bool RestoreIncomplete() const noexcept { return restoreIncomplete_; }
+
+    // --- Registry helpers ---------------------------------------------------
+
+    // Grows the value buffer (contents kept): a fresh buffer gets exactly
+    // SIZE bytes; a larger request adds SIZE rounded up to 1024 bytes.
+    bool ReserveBuffer(DWORD size) noexcept;
+    void FreeBuffer() noexcept;
+    DWORD BufferCapacity() const noexcept { return capacity_; }
+
+    // Reads a value (null name: the default value) into the buffer, always
+    // zero-terminated even when the stored bytes are not.
+    bool ReadValue(HKEY key, DWORD* type, const char* name);
+    const char* Value() const noexcept { return buffer_.empty() ? "" : buffer_.data(); }
+
+    // Writes TEXT with its terminating zero (null text: 0 bytes).
+    bool WriteValue(HKEY key, DWORD type, const char* text, const char* name) noexcept;
+
+    // Opens (or, with CREATE, creates) the product key of FOLDER under ROOT
+    // (null: the manager's root); true at once when it is already open.
+    bool OpenHKEY(AssociationFolder folder, bool create, HKEY root = nullptr);
+    void CloseHKEY(AssociationFolder folder) noexcept;
+    HKEY FolderKey(AssociationFolder folder) const noexcept;
+    std::string FolderPath(AssociationFolder folder) const;
+
+    // Copies the tree at PATH under SOURCEROOT into the save area.
+    bool SaveKeyCopy(const std::string& path, HKEY sourceRoot);
+    // Puts the saved copy of PATH back in place of the key under TARGETROOT.
+    bool RestoreKeyCopy(const std::string& path, HKEY targetRoot);
+
+    static const char* RootName(HKEY root) noexcept;
+    static std::string SaveRecordName(HKEY root, const std::string& path);
+
+    // --- Checks (public for the settings dialog's tests) --------------------
+
+    bool VerifyAssociations(VerifyMode mode);
+    int AnalyzeCommand(const char* command, VerifyMode mode);
+
+private:
+    std::string ProgramPath() const { return programPath_ ? programPath_ : ""; }
+    void StoreOperands(const char* programPath, const char* productName, HKEY root) noexcept;
+    void Log(const char* line) noexcept { log_.WriteRaw(line); }
+    template <typename... Args>
+    void Log(const char* format, Args... arguments) noexcept { log_.WriteFormat(format, arguments...); }
+
+    // Takeover steps.
+    bool SetMainData();
+    int SetSaveData();
+    int SetClsidData(HKEY root, const char* prefix);
+    int SetExtData(HKEY root, const char* prefix, const char* extension, const char* className);
+    int SetProtData(HKEY root, const char* prefix, const char* name);
+    bool RewriteClassCommands(HKEY root, const std::string& classPath);
+    void RewriteDefaultVerb(HKEY root, const std::string& classPath);
+    void RewriteCommand(HKEY root, const std::string& classPath, const char* verb);
+    void RewriteDdeExec(HKEY root, const std::string& classPath, const char* verb);
+    bool WrapCommand(HKEY key, DWORD type, const std::string& value);
+    void SaveCheckAssociations();
+    int WrapServerCommand(HKEY server, const std::string& record, const char* marker);
+    void ReapplyHandlers(const std::string& browserCommand);
+    void ReapplyClassCommands(const std::string& classPath, const std::string& browserCommand);
+
+    // Restore steps.
+    bool RestoreClsidData(HKEY root, const char* prefix);
+    bool RestoreKeyData(HKEY root, const char* prefix, const char* name);
+    bool RestoreRecordedKey(HKEY root, const std::string& recordPath, const std::string& deletePath);
+    bool ReadRecord(HKEY root, const std::string& path, std::string& record);
+    void RestoreCheckAssociations();
+
+    // Verification steps.
+    int CheckClsid(HKEY root, const char* prefix, VerifyMode mode);
+    int CheckExtension(HKEY root, const char* prefix, const char* extension, const char* className);
+    int CheckClass(HKEY root, const char* prefix, const char* name, VerifyMode mode);
+    int CheckCommands(HKEY root, const char* prefix, const char* name, VerifyMode mode);
+    int CheckCommand(HKEY root, const std::string& commandPath, VerifyMode mode);
+    void ErrorTest(VerifyMode mode);
+
+    const char* programPath_ = nullptr;
+    const char* productName_ = nullptr;
+    HKEY root_ = HKEY_CURRENT_USER;
+    unique_hkey saveKey_;
+    unique_hkey mainKey_;
+    std::vector<char> buffer_;
+    DWORD capacity_ = 0;
+    LogChannel log_;
+    bool restoreIncomplete_ = false;
+};
+
+// Wraps a handler command so that Quillet runs it: the program path and a
+// blank go in front, and " %1" after it when it has no "%1" of its own.
+// False when the command is to be left alone (it already names the program);
+// a "rundll32" command comes back unchanged.
+bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped);

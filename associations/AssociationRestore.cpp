@@ -1,0 +1,85 @@
+#include "associations/AssociationItems.h"
+#include "associations/AssociationKeys.h"
+#include "associations/AssociationManager.h"
+
+#include <new>
+
+int AssociationManager::RestoreAssociations(const char* programPath, const char* productName, HKEY root)
+{
+    StoreOperands(programPath, productName, root);
+    restoreIncomplete_ = false;
+    if (!OpenHKEY(FOLDER_SAVE, true))
+        return 0;
+    int result = 0;
+    try {
+        if (ReserveBuffer(1024)) {
+            RestoreClsidData(root_, kClassesPrefix);
+            for (const ExtensionPair& pair : kExtensionPairs)
+                RestoreKeyData(root_, kClassesPrefix, pair.extension);
+            for (const char* name : kClassNames)
+                RestoreKeyData(root_, kClassesPrefix, name);
+            result = RestoreKeyData(root_, kApplicationsPrefix, kApplicationName) ? 1 : 0;
+        }
+        RestoreCheckAssociations();
+    } catch (const std::bad_alloc&) {
+        restoreIncomplete_ = true;
+    }
+    FreeBuffer();
+    CloseHKEY(FOLDER_SAVE);
+    // A saved copy that could not be put back is the user's only record of
+    // that key: the save area stays, and a later restore tries again.
+    if (!restoreIncomplete_)
+        DeleteKeyTree(root_, FolderPath(FOLDER_SAVE));
+    return result;
+}
+
+bool AssociationManager::ReadRecord(HKEY root, const std::string& path, std::string& record)
+{
+    if (!ReadValue(saveKey_.get(), nullptr, SaveRecordName(root, path).c_str()))
+        return false;
+    record = Value();
+    return true;
+}
+
+bool AssociationManager::RestoreRecordedKey(HKEY root, const std::string& recordPath, const std::string& deletePath)
+{
+    std::string record;
+    if (!ReadRecord(root, recordPath, record))
+        return false;
+    if (record == kSaveDelete) {
+        // A key that is already gone is as good as deleted.
+        DeleteKeyAndEmptyParents(root, deletePath);
+        return true;
+    }
+    if (record == kSaveRestore)
+        return RestoreKeyCopy(recordPath, root);
+    return false;
+}
+
+bool AssociationManager::RestoreClsidData(HKEY root, const char* prefix)
+{
+    // The record is named after the server key; a created class goes whole.
+    return RestoreRecordedKey(root, ClsidServerPath(prefix), ClsidClassPath(prefix));
+}
+
+bool AssociationManager::RestoreKeyData(HKEY root, const char* prefix, const char* name)
+{
+    std::string path = ItemPath(prefix, name);
+    return RestoreRecordedKey(root, path, path);
+}
+
+void AssociationManager::RestoreCheckAssociations()
+{
+    unique_hkey browser;
+    if (!OpenOrCreateAssociationKey(root_, kBrowserMainKey, browser) || !ReserveBuffer(1024) ||
+        !OpenHKEY(FOLDER_SAVE, true))
+        return;
+    DWORD type = REG_SZ;
+    if (!ReadValue(saveKey_.get(), &type, kCheckAssociations))
+        return;
+    // An empty saved value means the browser had none.
+    if (Value()[0] != '\0')
+        WriteValue(browser.get(), type, Value(), kCheckAssociations);
+    else
+        RegDeleteValueA(browser.get(), kCheckAssociations);
+}

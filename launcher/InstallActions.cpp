@@ -1,0 +1,77 @@
+#include "launcher/InstallActions.h"
+
+#include "associations/AssociationManager.h"
+#include "associations/SystemVersion.h"
+#include "launcher/LauncherState.h"
+#include "launcher/SettingsStore.h"
+
+#include <shlwapi.h>
+
+#include <string>
+
+namespace {
+
+// The entry fills the module path first thing; a caller that comes here
+// without it still gets the running module.
+const char* ModulePath()
+{
+    if (g_launcher.modulePath[0] == '\0')
+        GetModuleFileNameA(nullptr, g_launcher.modulePath, sizeof g_launcher.modulePath - 1);
+    return g_launcher.modulePath;
+}
+
+std::string ModuleDirectoryFile(const char* name)
+{
+    const char* path = ModulePath();
+    return std::string(path, PathFindFileNameA(path) - path) + name;
+}
+
+} // namespace
+
+int InstallAction()
+{
+    const char* program = ModulePath();
+    const char* product = g_launcher.productCaption;
+    AssociationManager manager;
+    std::string log = ModuleDirectoryFile("ErrorBrowser.log");
+    DeleteFileA(log.c_str());
+    manager.SetLogFile(log.c_str());
+
+    if (manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
+        return 0;
+    bool fault = manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, BeforeTakeover);
+    manager.RunErrorTest(program, product, HKEY_CURRENT_USER, BeforeTakeover);
+    if (!fault)
+        fault = manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
+    manager.RunErrorTest(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
+    if (fault)
+        return 1;
+
+    manager.SaveBrowser(program, product, HKEY_CURRENT_USER);
+    if (IsWindows2000())
+        manager.SaveBrowser(program, product, HKEY_LOCAL_MACHINE);
+    // Shift becomes the bypass key of a fresh installation.
+    DWORD key = 0;
+    ReadSetting("Key", key);
+    if (key == 0)
+        WriteSetting("Key", 0x100000);
+    return 0;
+}
+
+int UninstallAction()
+{
+    const char* program = ModulePath();
+    const char* product = g_launcher.productCaption;
+    AssociationManager manager;
+    if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
+        return 1;
+    manager.RestoreAssociations(program, product, HKEY_CURRENT_USER);
+    bool incomplete = manager.RestoreIncomplete();
+    if (IsWindows2000()) {
+        manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
+        incomplete = incomplete || manager.RestoreIncomplete();
+    }
+    // A key that could not be given back is not reported as success; its
+    // saved copy stays for the next uninstall.
+    return incomplete ? 1 : 0;
+}
