@@ -8,3 +8,10 @@
 void RunLaunchFlow(const std::string& text);
 BOOL CALLBACK FindFirstWindow(HWND window, LPARAM ignored);
 std::string ExtractBrowserArguments(const std::string& text);
+
+// The first window FindFirstWindow took; cleared before each wait.
+extern HWND g_firstWindow;
+
+// How long a run waits for the started program's first window. Quillet keeps
+// the 60 seconds; a test may shorten the wait to see its end.
+extern DWORD g_firstWindowWaitLimit;

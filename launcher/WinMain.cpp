@@ -1,6 +1,6 @@
-#include <windows.h>
+#include "launcher/Entry.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    return 0;
+    return RunQuillet(instance, commandLine);
 }

@@ -1,0 +1,40 @@
+#include "launcher/UnrestrictedStart.h"
+
+#include "common/UniqueHandle.h"
+#include "launcher/DiagnosticLog.h"
+#include "launcher/LaunchWarning.h"
+#include "launcher/LauncherState.h"
+#include "ui/resource.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+bool StartProcess(const std::string& commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    // CreateProcessA may write into the command line it is given.
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
+                        &startup, &started))
+        return false;
+    unique_handle process(started.hProcess);
+    unique_handle thread(started.hThread);
+    return true;
+}
+
+} // namespace
+
+void RunUnrestricted()
+{
+    launchTrace.WriteFormat("Run no restricted -> %s", g_launcher.commandLine.c_str());
+    if (StartProcess(g_launcher.commandLine))
+        return;
+    launchTrace.WriteFormat("Run -> %s", g_launcher.commandLine.c_str());
+    ShowLaunchWarning(IDS_INVALID_APPLICATION, g_launcher.receivedCommandLine);
+}
