@@ -1,0 +1,89 @@
+// The "ask for the size, then read" pattern of the Win32 API, written once.
+//
+//   std::vector<BYTE> bytes;
+//   bool ok = ReadTwoCall(bytes, [&](void* data, DWORD size, DWORD* needed) {
+//       return GetTokenInformation(token, TokenUser, data, size, needed) != FALSE;
+//   });
+//
+// READ performs the call into DATA (SIZE bytes; null and 0 the first time),
+// stores the size the call asks for in *NEEDED and returns true on success;
+// on failure the thread's last error says why. Registry-style calls that
+// return their status adapt with ReportStatus(). Buffers are std::vector,
+// std::string or StackOrHeapBuffer; memory shortage throws
+// CAtlException(E_OUTOFMEMORY).
+#pragma once
+
+#include "security/AtlException.h"
+
+#include <windows.h>
+#include <new>
+#include <vector>
+
+// Small reads (SIDs, ACLs, token information) fit on the stack; larger ones
+// go to the heap.
+template <size_t InlineBytes = 1024>
+class StackOrHeapBuffer {
+public:
+    StackOrHeapBuffer() = default;
+    StackOrHeapBuffer(const StackOrHeapBuffer&) = delete;
+    StackOrHeapBuffer& operator=(const StackOrHeapBuffer&) = delete;
+
+    void resize(size_t size)
+    {
+        if (size > InlineBytes)
+            heap_.resize(size);
+        size_ = size;
+    }
+    BYTE* data() noexcept { return size_ > InlineBytes ? heap_.data() : inline_; }
+    size_t size() const noexcept { return size_; }
+
+private:
+    alignas(8) BYTE inline_[InlineBytes];
+    std::vector<BYTE> heap_;
+    size_t size_ = 0;
+};
+
+// For calls that return a Win32 status instead of setting the last error.
+inline bool ReportStatus(LONG status) noexcept
+{
+    SetLastError((DWORD)status);
+    return status == ERROR_SUCCESS;
+}
+
+// Grows BUFFER to SIZE elements; memory shortage becomes E_OUTOFMEMORY.
+template <typename Buffer>
+void GrowBuffer(Buffer& buffer, DWORD size)
+{
+    try {
+        buffer.resize(size);
+    } catch (const std::bad_alloc&) {
+        throw CAtlException(E_OUTOFMEMORY);
+    }
+}
+
+// Returns true with BUFFER holding what the call wrote (cut to the size the
+// call reported, when it reports one on success). A size that grew between the calls (another
+// thread changed the object) is asked for again.
+template <typename Buffer, typename Read>
+bool ReadTwoCall(Buffer& buffer, Read read)
+{
+    DWORD needed = 0;
+    bool ok = read(nullptr, 0, &needed);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD error = GetLastError();
+        if (!ok && error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_MORE_DATA)
+            return false;
+        if (ok && needed == 0) {
+            GrowBuffer(buffer, 0);
+            return true;
+        }
+        GrowBuffer(buffer, needed);
+        DWORD size = needed;
+        ok = read(buffer.data(), size, &needed);
+        if (ok) {
+            GrowBuffer(buffer, needed != 0 && needed < size ? needed : size);
+            return true;
+        }
+    }
+    return false;
+}
