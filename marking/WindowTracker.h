@@ -14,8 +14,10 @@ struct HookId {
     HANDLE hThread;
 };
 
+// A launch whose process ended before it showed a window. The text is kept
+// whole, however long: the program path it must contain may come late in it.
 struct PendingLaunch {
-    char text[776];
+    std::string text;
     UINT timerId;
 };
 
@@ -43,6 +45,10 @@ void AddPendingLaunch(const std::string& text);
 bool ResolvePendingLaunch(HWND window);
 void ExpirePendingLaunch(UINT_PTR timerId);
 bool IsIgnoredWindowClass(const char* className);
+
+// How long a pending launch waits for its window. Quillet keeps the
+// 10 seconds; a test may shorten the wait to see it expire.
+extern UINT g_pendingLaunchPeriod;
 
 // If nothing is tracked and nothing pending, ends the instance (WM_DESTROY
 // to the main window); otherwise drops windows that have gone.

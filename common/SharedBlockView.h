@@ -1,0 +1,68 @@
+// Owner of one named file mapping and its view, used for HookSharedBlock by
+// Quillet and by the hook procedures. Opening, reading and closing are
+// header only and call nothing but KERNEL32, so Spirel builds them in.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+#include "common/UniqueHandle.h"
+
+class SharedBlockView {
+public:
+    SharedBlockView() noexcept = default;
+    SharedBlockView(const SharedBlockView&) = delete;
+    SharedBlockView& operator=(const SharedBlockView&) = delete;
+
+    // Opens an existing mapping; the view is writable only if this owner
+    // created a mapping before. True only if the view was mapped.
+    bool OpenReadOnly(DWORD size, const char* name) noexcept
+    {
+        // Not inheritable: a program that starts a child while one of its
+        // threads holds the handle must not pass Quillet's block on.
+        mapping_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+        if (!mapping_)
+            return false;
+        DWORD access = writable_ ? FILE_MAP_READ | FILE_MAP_WRITE : FILE_MAP_READ;
+        view_.reset(MapViewOfFile(mapping_.get(), access, 0, 0, size));
+        return view_.is_valid();
+    }
+
+    // Creates the mapping (PAGE_READWRITE | SEC_COMMIT, exactly SIZE bytes)
+    // with the shared-object DACL and maps it writable. Quillet only.
+    bool Create(DWORD size, const char* name);
+
+    void Read(void* destination, size_t size) const noexcept
+    {
+        if (!view_)
+            return;
+        // Volatile bytes: another process writes the block, and the
+        // compiler must not turn the loop into a runtime call.
+        const volatile unsigned char* source = static_cast<const unsigned char*>(view_.get());
+        unsigned char* target = static_cast<unsigned char*>(destination);
+        for (size_t i = 0; i < size; ++i)
+            target[i] = source[i];
+    }
+
+    void Write(const void* source, size_t size) noexcept
+    {
+        if (!view_)
+            return;
+        volatile unsigned char* target = static_cast<unsigned char*>(view_.get());
+        const unsigned char* bytes = static_cast<const unsigned char*>(source);
+        for (size_t i = 0; i < size; ++i)
+            target[i] = bytes[i];
+    }
+
+    bool IsMapped() const noexcept { return view_.is_valid(); }
+
+    void Close() noexcept
+    {
+        view_.reset();
+        mapping_.reset();
+    }
+
+private:
+    unique_handle mapping_;
+    unique_view view_;
+    bool writable_ = false;
+};

@@ -1,0 +1,187 @@
+#include "launcher/MainWindow.h"
+
+#include "common/HookProtocol.h"
+#include "common/SharedBlockView.h"
+#include "launcher/DiagnosticLog.h"
+#include "launcher/LauncherState.h"
+#include "marking/SpirelBinding.h"
+#include "marking/WindowMarking.h"
+#include "marking/WindowTracker.h"
+#include "ui/resource.h"
+
+#include <windowsx.h>
+
+void (*g_handOffLaunch)(const std::string& text) = nullptr;
+
+namespace {
+
+// The first instance's HookSharedBlock; closing it lets the next start of
+// Quillet become a first instance again.
+SharedBlockView s_sharedBlock;
+
+// Set by the shutdown. Reports and timers still queued behind WM_DESTROY
+// find nothing to do, and a second WM_DESTROY does not shut down again.
+bool s_ended = false;
+
+void WriteSharedBlock(HWND mainWindow, HHOOK cbtHook)
+{
+    HookSharedBlock block = {static_cast<DWORD>(reinterpret_cast<UINT_PTR>(mainWindow)),
+                             static_cast<DWORD>(reinterpret_cast<UINT_PTR>(cbtHook))};
+    s_sharedBlock.Write(&block, sizeof block);
+}
+
+std::string WindowTextOf(HWND window)
+{
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(window, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+// Another instance finds the block and hands its command line over.
+bool HandOffToFirstInstance(const std::string& commandLine)
+{
+    SharedBlockView view;
+    if (!view.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME))
+        return false;
+    HookSharedBlock block = {0, 0};
+    view.Read(&block, sizeof block);
+    HWND firstWindow = reinterpret_cast<HWND>(static_cast<UINT_PTR>(block.mainWindow));
+    SetWindowTextA(firstWindow, commandLine.c_str());
+    // Synchronous: the first instance runs the launch before this returns.
+    SendMessageA(firstWindow, g_hookMessages.runNewProgram, 0, 0);
+    return true;
+}
+
+LRESULT OnRunNewProgram(HWND window)
+{
+    std::string text = WindowTextOf(window);
+    launchTrace.WriteFormat("WM_RUN_NEW_PROGRAMM -> %s", text.c_str());
+    if (g_handOffLaunch)
+        g_handOffLaunch(text);
+    return 1;
+}
+
+LRESULT OnCreateWindowReport(WPARAM wParam, LPARAM lParam)
+{
+    if (s_ended)
+        return 0;
+    hookLog.WriteFormat("__ NEW WND __ (0x%.08X)", static_cast<UINT>(wParam));
+    OnNewWindow(reinterpret_cast<HWND>(wParam), static_cast<DWORD>(lParam));
+    return 0;
+}
+
+LRESULT OnWindowEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND reported = reinterpret_cast<HWND>(lParam);
+    switch (wParam) {
+    case WindowEventCaption:
+        if (!s_ended)
+            OnCaptionEvent(reported);
+        return 0;
+    case WindowEventIcon:
+        if (!s_ended)
+            OnIconEvent(reported);
+        return 0;
+    case WindowEventDestroyed:
+        if (!s_ended)
+            OnWindowDestroyed(reported);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+// Hooks first, then the block: no hook procedure may find a window that no
+// longer listens.
+void OnDestroy()
+{
+    if (s_ended)
+        return;
+    s_ended = true;
+    UnhookAll();
+    s_sharedBlock.Close();
+    PostQuitMessage(0);
+}
+
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_EXIT:
+        DestroyWindow(window);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void OnTimer(UINT_PTR timerId)
+{
+    if (!s_ended)
+        ExpirePendingLaunch(timerId);
+}
+
+}  // namespace
+
+ATOM RegisterMainWindowClass(HINSTANCE instance)
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = g_launcher.windowClassName;
+    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM_SMALL));
+    return RegisterClassExA(&windowClass);
+}
+
+bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine)
+{
+    HWND window = CreateWindowExA(0, g_launcher.windowClassName, g_launcher.windowTitle,
+                                  WS_OVERLAPPEDWINDOW, 4096, 0, 0, 0, nullptr, nullptr, instance,
+                                  nullptr);
+    if (!window) {
+        MessageBoxA(nullptr, "NOT Create Windows", "", MB_OK);
+        return false;
+    }
+    ShowWindow(window, SW_HIDE);
+    UpdateWindow(window);
+    // The window of a second instance is left to its process exit.
+    if (HandOffToFirstInstance(commandLine))
+        return false;
+    if (!s_sharedBlock.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME))
+        return false;
+    WriteSharedBlock(window, nullptr);
+    g_launcher.mainWindow = window;
+    return true;
+}
+
+void PublishCbtHook(HHOOK cbtHook)
+{
+    WriteSharedBlock(g_launcher.mainWindow, cbtHook);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Registered numbers are not constants: they are compared first.
+    if (message == g_hookMessages.runNewProgram)
+        return OnRunNewProgram(window);
+    if (message == g_hookMessages.createWindow)
+        return OnCreateWindowReport(wParam, lParam);
+    if (message == g_hookMessages.windowEvent)
+        return OnWindowEvent(window, message, wParam, lParam);
+    switch (message) {
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_COMMAND:
+        return OnCommand(window, message, wParam, lParam);
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
