@@ -9,14 +9,18 @@ namespace {
 
 const char kAdministrators[] = "S-1-5-32-544";
 
-// The two-call pattern: ask for the size, then read.
-std::vector<BYTE> QueryToken(HANDLE token, TOKEN_INFORMATION_CLASS kind)
+// The two-call pattern: ask for the size, then read. Empty on failure, with
+// the error in ERROR when asked for.
+std::vector<BYTE> QueryToken(HANDLE token, TOKEN_INFORMATION_CLASS kind, DWORD* error = nullptr)
 {
     DWORD size = 0;
     GetTokenInformation(token, kind, nullptr, 0, &size);
     std::vector<BYTE> data(size ? size : 1);
-    if (!GetTokenInformation(token, kind, data.data(), size, &size))
+    if (!GetTokenInformation(token, kind, data.data(), size, &size)) {
+        if (error)
+            *error = GetLastError();
         data.clear();
+    }
     return data;
 }
 
@@ -81,8 +85,10 @@ TokenFacts ReadOwnTokenFacts()
     facts.user = DescribeSid(((const TOKEN_USER*)user.data())->User);
     facts.groups = DescribeGroups(QueryToken(token.get(), TokenGroups));
     facts.privileges = DescribePrivileges(QueryToken(token.get(), TokenPrivileges));
-    // A token without restricting SIDs answers with an empty list.
-    facts.restrictingSids = DescribeGroups(QueryToken(token.get(), TokenRestrictedSids));
+    // A token without restricting SIDs answers with an empty list; a system
+    // that cannot answer must not look like one without them.
+    facts.restrictingSids =
+        DescribeGroups(QueryToken(token.get(), TokenRestrictedSids, &facts.restrictingError));
     facts.read = true;
     return facts;
 }
@@ -102,6 +108,8 @@ std::string FormatReport(const TokenFacts& facts, const std::vector<std::string>
         text += "privilege " + privilege.name + " " + Hex(privilege.attributes) + "\n";
     for (const SidFact& sid : facts.restrictingSids)
         text += "restricting " + sid.sid + " " + Hex(sid.attributes) + "\n";
+    if (facts.restrictingError)
+        text += "restricting-unreadable " + std::to_string(facts.restrictingError) + "\n";
     return text + "end\n";
 }
 
@@ -146,7 +154,9 @@ std::string DescribeProtection(const TokenFacts& facts)
     for (const PrivilegeFact& privilege : facts.privileges)
         text += " " + privilege.name;
     text += "\r\nRestricting SIDs: ";
-    if (facts.restrictingSids.empty())
+    if (facts.restrictingError)
+        text += "cannot be read (error " + std::to_string(facts.restrictingError) + ")";
+    else if (facts.restrictingSids.empty())
         text += "none";
     for (const SidFact& sid : facts.restrictingSids)
         text += sid.sid + " ";

@@ -10,6 +10,8 @@
 //   group <SID> <attributes 0x%08X>            (each)
 //   privilege <name> <attributes 0x%08X>       (each)
 //   restricting <SID> <attributes 0x%08X>      (each)
+//   restricting-unreadable <error>             (instead, when the token
+//                                               will not tell them)
 //   end
 #pragma once
 
@@ -34,6 +36,7 @@ struct TokenFacts {
     std::vector<SidFact> groups;
     std::vector<PrivilegeFact> privileges;
     std::vector<SidFact> restrictingSids;
+    DWORD restrictingError = 0;  // why the restricting SIDs could not be read
 };
 
 TokenFacts ReadOwnTokenFacts();
