@@ -2,6 +2,10 @@
 // interface: installers and older builds load these resources by number.
 #pragma once
 
+#ifndef IDC_STATIC
+#define IDC_STATIC              (-1)
+#endif
+
 // Dialog templates.
 #define IDD_ABOUT               103
 #define IDD_SETTINGS            129
@@ -34,14 +38,31 @@
 #define IDI_SETTINGS_SMALL      150
 #define IDI_OVERLAY             154
 
-// Bitmaps of the skinned dialogs.
-#define IDB_STARTUP_FACE_1      157
-#define IDB_STARTUP_FACE_2      159
-#define IDB_STARTUP_FACE_3      161
-#define IDB_SETTINGS_1          169
-#define IDB_SETTINGS_2          170
-#define IDB_SETTINGS_3          171
-#define IDB_SETTINGS_4          173
+// Bitmaps of the settings dialog (static pictures) and of the skinned
+// startup dialog (faces drawn by the dialog itself, and its progress strip).
+#define IDB_SETTINGS_KEYS_PANEL 157   // 402 x 90, behind the bypass keys
+#define IDB_SETTINGS_INFO_PANEL 159   // 402 x 86
+#define IDB_SETTINGS_MAKER_MARK 161   // 62 x 18, beside the web link
+#define IDB_STARTUP_FACE        169   // 482 x 362, nothing under the pointer
+#define IDB_STARTUP_FACE_SAFE   170   // pointer over the protected button
+#define IDB_STARTUP_FACE_UNSAFE 171   // pointer over the unprotected button
+#define IDB_STARTUP_STRIP       173   // 445 x 16, the countdown strip
+
+// Controls of the startup dialogs.
+#define IDC_PROGRESS            1017  // classic variant only
+#define IDC_SECURE_MODE         1018  // classic variant only
+#define IDC_AUTOSTART           1019  // classic variant only
+#define IDC_DONT_SHOW           1020  // classic variant: "Don't show this dialog again"
+#define IDC_WEB_LINK            1039  // the maker's notice, made into a web link
+#define IDC_UNPROTECTED_BUTTON  1046  // command of the unprotected picture button
+
+// Controls of the settings dialog.
+#define IDC_SHOW_STARTUP        1020  // same id as IDC_DONT_SHOW, the opposite sense
+#define IDC_KEY_SHIFT           1027
+#define IDC_STARTUP_SECONDS     1031
+#define IDC_KEY_CTRL            1032
+#define IDC_KEY_ALT             1033
+#define IDC_BYPASS_TEXT         1045
 
 // Check box of the Internet Explorer default prompt.
 #define IDC_ALWAYS_CHECK        1023
