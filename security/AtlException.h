@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+#include <new>
+#include <utility>
 
 class CAtlException {
 public:
@@ -20,3 +22,15 @@ inline HRESULT HresultFromLastError() noexcept
 }
 
 [[noreturn]] inline void ThrowLastError() { throw CAtlException(HresultFromLastError()); }
+
+// Runs WORK, turning the standard library's memory shortage into
+// CAtlException(E_OUTOFMEMORY), the one error the containers report.
+template <typename Work>
+decltype(auto) WithOutOfMemoryAsAtl(Work&& work)
+{
+    try {
+        return std::forward<Work>(work)();
+    } catch (const std::bad_alloc&) {
+        throw CAtlException(E_OUTOFMEMORY);
+    }
+}

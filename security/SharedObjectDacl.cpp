@@ -1,0 +1,46 @@
+#include "security/SharedObjectDacl.h"
+
+#include "common/UniqueHandle.h"
+#include "security/AceList.h"
+#include "security/AtlException.h"
+#include "security/SecurityDescriptorHolder.h"
+
+#include <sddl.h>
+
+// Authenticated Users, restricted tokens included, get full access.
+static const char sharedObjectSddl[] = "D:(A;OICI;GA;;;AU)";
+
+// The DACL of DESCRIPTOR as a list: absent gives an empty list, present
+// without an ACL a null one.
+static void ReadDacl(PSECURITY_DESCRIPTOR descriptor, CAceList& list)
+{
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
+        ThrowLastError();
+    if (!present)
+        list.RemoveAll();
+    else if (dacl)
+        list.CopyFromAcl(dacl);
+    else
+        list.SetNull();
+}
+
+void SetSharedObjectDacl(HANDLE handle, SE_OBJECT_TYPE type)
+{
+    PSECURITY_DESCRIPTOR converted = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sharedObjectSddl, SDDL_REVISION_1,
+                                                              &converted, nullptr))
+        ThrowLastError();
+    unique_hlocal convertedOwner(converted);
+    CSecurityDescriptorHolder descriptor;
+    descriptor.CopyFrom(converted);
+
+    CAceList list;
+    ReadDacl(descriptor.Get(), list);
+    // Nothing is read from the object first: the new DACL replaces whatever
+    // it had, even when its current security cannot be read. A failure
+    // leaves the creator's default DACL, which grants less, not more.
+    SetSecurityInfo(handle, type, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                    const_cast<ACL*>(list.BuildAcl()), nullptr);
+}
