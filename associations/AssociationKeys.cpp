@@ -22,6 +22,24 @@ bool OpenOrCreateAssociationKey(HKEY root, const std::string& path, unique_hkey&
     return true;
 }
 
+std::string StoredKeyPath(HKEY root, const std::string& path)
+{
+    size_t cut = path.rfind('\\');
+    std::string parentPath = cut == std::string::npos ? std::string() : path.substr(0, cut);
+    const char* leaf = path.c_str() + (cut == std::string::npos ? 0 : cut + 1);
+    unique_hkey parent;
+    if (RegOpenKeyExA(root, parentPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, parent.put()) != ERROR_SUCCESS)
+        return path;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(parent.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return path;
+        if (lstrcmpiA(name, leaf) == 0)
+            return cut == std::string::npos ? std::string(name) : parentPath + "\\" + name;
+    }
+}
+
 bool DeleteKeyTree(HKEY root, const std::string& path)
 {
     return SHDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;

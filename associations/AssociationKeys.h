@@ -19,6 +19,11 @@ bool OpenAssociationKey(HKEY root, const std::string& path, unique_hkey& key, RE
 bool OpenOrCreateAssociationKey(HKEY root, const std::string& path, unique_hkey& key,
                                 REGSAM access = kAssociationAccess, bool* created = nullptr);
 
+// PATH with its last name spelt as the registry holds it ("http" for a
+// path ending in "HTTP"); PATH itself when there is no such key. A key put
+// back or copied keeps the user's spelling, which exports show.
+std::string StoredKeyPath(HKEY root, const std::string& path);
+
 // Deletes PATH under ROOT with all its values and subkeys.
 bool DeleteKeyTree(HKEY root, const std::string& path);
 

@@ -123,6 +123,7 @@ bool AssociationManager::SaveKeyCopy(const std::string& path, HKEY sourceRoot)
     // the key exactly as it is now.
     std::string copyPath = FolderPath(FOLDER_SAVE) + "\\" + path;
     DeleteKeyTree(root_, copyPath);
+    copyPath = FolderPath(FOLDER_SAVE) + "\\" + StoredKeyPath(sourceRoot, path);
     unique_hkey copy;
     if (!OpenOrCreateAssociationKey(root_, copyPath, copy, kCopyTargetAccess))
         return false;
@@ -137,12 +138,14 @@ bool AssociationManager::RestoreKeyCopy(const std::string& path, HKEY targetRoot
 {
     // The current key is deleted only once its replacement is known to be
     // there: a record whose copy has vanished must not cost the user the key.
+    const std::string savePath = FolderPath(FOLDER_SAVE);
     unique_hkey saved;
-    if (!OpenAssociationKey(root_, FolderPath(FOLDER_SAVE) + "\\" + path, saved, KEY_READ))
+    if (!OpenAssociationKey(root_, savePath + "\\" + path, saved, KEY_READ))
         return false;
+    std::string stored = StoredKeyPath(root_, savePath + "\\" + path).substr(savePath.size() + 1);
     DeleteKeyTree(root_, path);
     unique_hkey target;
-    if (OpenOrCreateAssociationKey(targetRoot, path, target, kCopyTargetAccess) &&
+    if (OpenOrCreateAssociationKey(targetRoot, stored, target, kCopyTargetAccess) &&
         SHCopyKeyA(saved.get(), nullptr, target.get(), 0) == ERROR_SUCCESS)
         return true;
     restoreIncomplete_ = true;

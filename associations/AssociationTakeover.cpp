@@ -167,7 +167,8 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
             result = WriteValue(key.get(), type, className, nullptr) ? 1 : 0;
     } else if (!IsMachineRoot(root)) {
         bool created = false;
-        if (OpenOrCreateAssociationKey(root, path, key, kCopyTargetAccess, &created)) {
+        if (OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess,
+                                       &created)) {
             Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
             if (CopyMachineKey(path, key.get()) && WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str()))
                 result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
@@ -194,7 +195,8 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
             result = RewriteClassCommands(root, path) ? 1 : 0;
     } else if (!IsMachineRoot(root)) {
         bool created = false;
-        if (OpenOrCreateAssociationKey(root, path, key, kCopyTargetAccess, &created)) {
+        if (OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess,
+                                       &created)) {
             Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
             bool recorded = CopyMachineKey(path, key.get()) &&
                             WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str());

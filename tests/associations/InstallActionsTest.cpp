@@ -1,0 +1,148 @@
+#include "launcher/InstallActions.h"
+#include "launcher/LauncherState.h"
+#include "tests/associations/RegistrySandbox.h"
+#include "tests/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kMain[] = "SOFTWARE\\Orvane\\InstallTest\\Main";
+const char kSave[] = "SOFTWARE\\Orvane\\InstallTest\\Save";
+
+// The entry's state as Quillet.exe would have it, with the program in a
+// folder of the test's own so that its "ErrorBrowser.log" is the test's too.
+class InstallActions : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.ok());
+        saved = g_launcher;
+        folder = TempFilePath("assoc-install");
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        std::snprintf(g_launcher.modulePath, sizeof g_launcher.modulePath, "%s\\Quillet.exe", folder.c_str());
+        std::strcpy(g_launcher.productCaption, "InstallTest");
+        logPath = folder + "\\ErrorBrowser.log";
+        WriteBrowserClasses(HKEY_LOCAL_MACHINE);
+    }
+
+    void TearDown() override
+    {
+        DeleteFileA(logPath.c_str());
+        RemoveDirectoryA(folder.c_str());
+        g_launcher = saved;
+    }
+
+    std::string Snapshot()
+    {
+        return DumpTree(HKEY_CURRENT_USER, "Software\\Classes") +
+               DumpTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main") +
+               DumpTree(HKEY_LOCAL_MACHINE, "Software\\Classes");
+    }
+
+    std::string Log()
+    {
+        std::string text;
+        if (FILE* file = std::fopen(logPath.c_str(), "rb")) {
+            char chunk[4096];
+            size_t read;
+            while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+                text.append(chunk, read);
+            std::fclose(file);
+        }
+        return text;
+    }
+
+    DWORD KeySetting()
+    {
+        DWORD value = 0xdeadbeef;
+        DWORD size = sizeof value;
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kMain, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            RegQueryValueExA(key, "Key", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+            RegCloseKey(key);
+        }
+        return value;
+    }
+
+    RegistrySandbox sandbox;
+    LauncherState saved;
+    std::string folder;
+    std::string logPath;
+};
+
+TEST_F(InstallActions, InstallTakesOverOnceAndUninstallGivesEverythingBack)
+{
+    const std::string before = Snapshot();
+    FILE* stale = std::fopen(logPath.c_str(), "wb");
+    ASSERT_NE(nullptr, stale);
+    std::fputs("stale record\r", stale);
+    std::fclose(stale);
+
+    EXPECT_EQ(0, InstallAction());
+    EXPECT_EQ(0u, Log().find("...>Start Error Test ( HKCU )\r")) << "a fresh log";
+    EXPECT_NE(std::string::npos, Log().find("...>Start Error Test ( HKLM )\r"));
+    EXPECT_NE(std::string::npos, Log().find("<<<<< Begin Save Browser >>>>>\r"));
+    EXPECT_EQ(0x100000u, KeySetting()) << "Shift bypasses on a fresh installation";
+    EXPECT_EQ(std::string(g_launcher.modulePath) + " \"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -nohome %1",
+              GetValue(HKEY_CURRENT_USER, "Software\\Classes\\HTTP\\shell\\open\\command", nullptr));
+    EXPECT_EQ("-@DELETE", GetValue(HKEY_CURRENT_USER, kSave, "HKCU_>:Software\\Classes\\HTTP"));
+    const std::string installed = Snapshot();
+
+    // A second install finds the takeover and changes nothing.
+    EXPECT_EQ(0, InstallAction());
+    EXPECT_EQ(installed, Snapshot());
+    EXPECT_EQ("", Log()) << "deleted, and nothing else written";
+
+    EXPECT_EQ(0, UninstallAction());
+    EXPECT_EQ(before, Snapshot());
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSave));
+    EXPECT_EQ(g_launcher.modulePath, GetValue(HKEY_CURRENT_USER, kMain, "FileName"));
+    EXPECT_EQ(0x100000u, KeySetting());
+
+    EXPECT_EQ(1, UninstallAction()) << "nothing left to give back";
+    EXPECT_EQ(before, Snapshot());
+}
+
+TEST_F(InstallActions, ChosenBypassKeysAreKept)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kMain, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    DWORD chosen = 0x110012;
+    RegSetValueExA(key, "Key", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&chosen), sizeof chosen);
+    RegCloseKey(key);
+    EXPECT_EQ(0, InstallAction());
+    EXPECT_EQ(0x110012u, KeySetting());
+    EXPECT_EQ(0, UninstallAction());
+}
+
+TEST_F(InstallActions, AnotherBrowserAsHandlerIsLeftAlone)
+{
+    struct { HKEY root; const char* path; const char* command; } cases[] = {
+        {HKEY_LOCAL_MACHINE, "Software\\Classes\\http\\shell\\open\\command", "\"C:\\Other\\OTHER.EXE\" \"%1\""},
+        {HKEY_CURRENT_USER, "Software\\Classes\\htmlfile\\shell\\open\\command", "\"C:\\Other\\OTHER.EXE\" \"%1\""},
+        {HKEY_CURRENT_USER, "Software\\Classes\\.html", "OtherHTML"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string previous = GetValue(c.root, c.path, nullptr);
+        PutValue(c.root, c.path, nullptr, c.command);
+        const std::string before = Snapshot();
+        EXPECT_EQ(1, InstallAction());
+        EXPECT_EQ(before, Snapshot());
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSave));
+        EXPECT_EQ(0xdeadbeefu, KeySetting()) << "no setting written";
+        EXPECT_NE(std::string::npos, Log().find("...>End Error Test\r"));
+        EXPECT_EQ(std::string::npos, Log().find("Begin Save Browser"));
+        if (previous == "<missing>")
+            RemoveKey(c.root, c.path);
+        else
+            PutValue(c.root, c.path, nullptr, previous);
+    }
+}
+
+} // namespace
