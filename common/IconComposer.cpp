@@ -123,15 +123,19 @@ void RepairBaseAlpha(BYTE* result, const BYTE* baseMask, size_t pixels)
     }
 }
 
-// Where the overlay is opaque by its mask it brings its own alpha (255 when
-// it has none), laid over the base's alpha: a soft overlay edge stays soft
-// over a transparent base and never punches a hole into an opaque one.
+// The image list draws the overlay through its mask, and the mask's AND
+// clears the alpha bytes of everything around the overlay: those pixels get
+// the base's alpha back. Where the overlay is opaque by its mask it brings its
+// own alpha (255 when it has none), laid over the base's: a soft overlay edge
+// stays soft over a transparent base and never punches a hole into an opaque one.
 void ApplyOverlayAlpha(BYTE* result, const std::vector<BYTE>& baseAlpha, const BYTE* overlayColor,
                        const BYTE* overlayMask, size_t pixels)
 {
     for (size_t i = 0; i < pixels; ++i) {
-        if (!MaskOpaque(overlayMask + i * 4))
+        if (!MaskOpaque(overlayMask + i * 4)) {
+            result[i * 4 + 3] = baseAlpha[i];
             continue;
+        }
         unsigned overlay = overlayColor[i * 4 + 3] ? overlayColor[i * 4 + 3] : 255;
         result[i * 4 + 3] = (BYTE)(overlay + (baseAlpha[i] * (255 - overlay) + 127) / 255);
     }
