@@ -1,0 +1,26 @@
+#include "ui/WebLink.h"
+
+#include "launcher/FormatText.h"
+#include "launcher/LauncherState.h"
+#include "ui/resource.h"
+
+HyperLink g_webLink;
+
+HINSTANCE UiModule()
+{
+    return g_launcher.instance ? g_launcher.instance : GetModuleHandleA(nullptr);
+}
+
+void AttachWebLink(HWND dialog)
+{
+    g_webLink.SetHyperLink(LoadResourceString(IDS_MAKER_URL).c_str());
+    g_webLink.SetExtendedStyle(g_webLink.ExtendedStyle() | HyperLink::CommandButton);
+    g_webLink.SubclassWindow(GetDlgItem(dialog, IDC_WEB_LINK));
+}
+
+bool IsWebLinkClick(HWND dialog, WPARAM wParam, LPARAM lParam)
+{
+    HWND link = GetDlgItem(dialog, IDC_WEB_LINK);
+    return LOWORD(wParam) == IDC_WEB_LINK && HIWORD(wParam) == 0 && link &&
+           reinterpret_cast<HWND>(lParam) == link;
+}
