@@ -191,7 +191,7 @@ TEST_F(AssociationHelpers, VanishedCopyLeavesTheCurrentKeyAlone)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSavePath));
 }
 
-TEST_F(AssociationHelpers, LogFilePathIsCutToMaxPath)
+TEST_F(AssociationHelpers, LinesGoToTheLogFileOnlyWhileOneIsSet)
 {
     TestLogFile log("assoc-logpath");
     AssociationManager manager;
