@@ -129,8 +129,8 @@ void OnFramePaint(HWND window)
     GetClientRect(window, &area);
     InflateRect(&area, -12, -12);
     std::string headline = window != g_state.main ? "Second window of the stand-in browser"
-                           : g_state.denyOnly     ? "Running without administrator rights"
-                                                  : "Running WITH administrator rights";
+                           : g_state.denyOnly     ? "Administrators group: deny-only"
+                                                  : "Administrators group: ENABLED or absent";
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, window == g_state.main && !g_state.denyOnly ? RGB(190, 0, 0) : RGB(0, 110, 0));
     unique_hfont font(CreateFontA(-22, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial"));
