@@ -63,7 +63,6 @@ class AppVersion {
 public:
     AppVersion(const std::string& program, const char* version) : path_("Software\\Wine\\AppDefaults\\" + program)
     {
-        parentExisted_ = KeyExists(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults");
         existed_ = KeyExists(HKEY_CURRENT_USER, path_);
         PutValue(HKEY_CURRENT_USER, path_, "Version", version);
     }
@@ -74,14 +73,13 @@ public:
         } else {
             SHDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
         }
-        if (!parentExisted_)
-            SHDeleteEmptyKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults");
+        // An empty AppDefaults key holds nothing; Wine may have made it for us.
+        SHDeleteEmptyKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults");
     }
 
 private:
     std::string path_;
     bool existed_;
-    bool parentExisted_;
 };
 
 TEST(Windows2000, MachineWideClassesFollowThePerUserOnes)
