@@ -1,11 +1,21 @@
 #include "common/SharedBlockView.h"
 
+#include "security/AtlException.h"
+#include "security/SharedObjectDacl.h"
+
 bool SharedBlockView::Create(DWORD size, const char* name)
 {
     mapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
                                       0, size, name));
     if (!mapping_)
         return false;
+    // The protected browser runs with a restricted token: without this DACL
+    // its hook procedures could not open the block.
+    try {
+        SetSharedObjectDacl(mapping_.get(), SE_KERNEL_OBJECT);
+    } catch (const CAtlException&) {
+        // The creator's default DACL still serves unrestricted programs.
+    }
     writable_ = true;
     view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, size));
     return view_.is_valid();

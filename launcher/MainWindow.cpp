@@ -3,15 +3,18 @@
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
 #include "launcher/DiagnosticLog.h"
+#include "launcher/LaunchFlow.h"
 #include "launcher/LauncherState.h"
 #include "marking/SpirelBinding.h"
 #include "marking/WindowMarking.h"
 #include "marking/WindowTracker.h"
+#include "security/ComServerKeyGuard.h"
+#include "ui/Dialogs.h"
 #include "ui/resource.h"
 
 #include <windowsx.h>
 
-void (*g_handOffLaunch)(const std::string& text) = nullptr;
+void (*g_handOffLaunch)(const std::string& text) = RunLaunchFlow;
 
 namespace {
 
@@ -56,8 +59,7 @@ LRESULT OnRunNewProgram(HWND window)
 {
     std::string text = WindowTextOf(window);
     launchTrace.WriteFormat("WM_RUN_NEW_PROGRAMM -> %s", text.c_str());
-    if (g_handOffLaunch)
-        g_handOffLaunch(text);
+    g_handOffLaunch(text);
     return 1;
 }
 
@@ -100,12 +102,17 @@ void OnDestroy()
     s_ended = true;
     UnhookAll();
     s_sharedBlock.Close();
+    RestoreComServerKey();
     PostQuitMessage(0);
 }
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
+    case IDM_ABOUT:
+        DialogBoxParamA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)),
+                        MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
+        return 0;
     case IDM_EXIT:
         DestroyWindow(window);
         return 0;
@@ -155,6 +162,7 @@ bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine)
         return false;
     WriteSharedBlock(window, nullptr);
     g_launcher.mainWindow = window;
+    s_ended = false;
     return true;
 }
 

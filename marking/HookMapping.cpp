@@ -1,9 +1,22 @@
 #include "marking/HookMapping.h"
 
+#include "security/AtlException.h"
+#include "security/SharedObjectDacl.h"
+
 namespace {
 
 const wchar_t kMappingName[] = L"HookMappingClassObject_Ver1";
 const wchar_t kEventName[] = L"EventMappingClassObject_Ver1_add";
+
+// Lets restricted processes of the same user open the object. Nothing
+// depends on these objects, so a failure is left alone.
+void ShareWithRestrictedProcesses(HANDLE object) noexcept
+{
+    try {
+        SetSharedObjectDacl(object, SE_KERNEL_OBJECT);
+    } catch (const CAtlException&) {
+    }
+}
 
 }  // namespace
 
@@ -26,7 +39,10 @@ bool HookMapping::OpenOrCreateMapping() noexcept
         return false;
     mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
                                       0, kSize, kMappingName));
-    return mapping_.is_valid();
+    if (!mapping_)
+        return false;
+    ShareWithRestrictedProcesses(mapping_.get());
+    return true;
 }
 
 void HookMapping::OpenOrCreateEvent() noexcept
@@ -34,6 +50,8 @@ void HookMapping::OpenOrCreateEvent() noexcept
     event_.reset(OpenEventW(EVENT_ALL_ACCESS, FALSE, kEventName));
     if (!event_)
         event_.reset(CreateEventW(nullptr, TRUE, FALSE, kEventName));
-    if (event_)
-        SetEvent(event_.get());
+    if (!event_)
+        return;
+    ShareWithRestrictedProcesses(event_.get());
+    SetEvent(event_.get());
 }
