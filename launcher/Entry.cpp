@@ -1,12 +1,18 @@
 #include "launcher/Entry.h"
 
+#include "associations/BrowserDiscovery.h"
 #include "launcher/CommandLineSwitches.h"
 #include "launcher/DiagnosticLog.h"
+#include "launcher/FirstInstance.h"
+#include "launcher/InstallActions.h"
 #include "launcher/LauncherState.h"
 #include "launcher/ProductCaption.h"
 #include "launcher/SettingsStore.h"
 #include "launcher/StartDecision.h"
+#include "launcher/QuotedProgramPath.h"
 #include "launcher/UnrestrictedStart.h"
+#include "ui/Dialogs.h"
+#include "ui/resource.h"
 
 #include <shlwapi.h>
 #include <string>
@@ -21,6 +27,18 @@ void BindHookLog()
         return;
     std::string path(g_launcher.modulePath, PathFindFileNameA(g_launcher.modulePath));
     hookLog.SetFile((path + "HookWnd.log").c_str());
+}
+
+// An empty command line opens the settings dialog. True when its web link
+// was followed: commandLine then holds the browser and the link's target.
+bool RunSettingsDialog()
+{
+    if (DialogBoxParamA(g_launcher.instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, SettingsDialogProc, 0) != 0)
+        return false;
+    std::string browser;   // left empty when the setup record is missing
+    LocateBrowserFromSetup(browser);
+    g_launcher.commandLine = QuotedProgramPath(browser) + " " + g_launcher.commandLine;
+    return true;
 }
 
 } // namespace
@@ -44,9 +62,18 @@ int RunQuillet(HINSTANCE instance, const char* commandLine)
     launchTrace.WriteFormat("_tWinMain -> %s", commandLine);
 
     StartFlags flags;
+    if (g_launcher.commandLine.empty()) {
+        if (!RunSettingsDialog())
+            return 0;
+        flags.browserStart = true;
+    }
     CommandLineSwitches switches = TakeSwitches(g_launcher.commandLine);
     flags.noSplash = switches.noSplash;
     flags.embedding = switches.embedding;
+    if (switches.install)
+        return InstallAction();
+    if (switches.uninstall)
+        return UninstallAction();
     if (switches.noCaption)
         g_launcher.noCaption = 1;
 
@@ -55,6 +82,7 @@ int RunQuillet(HINSTANCE instance, const char* commandLine)
         RunUnrestricted();
         return 0;
     case StartChoice::Protected:
+        return RunFirstInstance();
     case StartChoice::Cancelled:
         break;
     }

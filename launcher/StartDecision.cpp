@@ -3,6 +3,8 @@
 #include "launcher/BypassKeys.h"
 #include "launcher/LauncherState.h"
 #include "launcher/SettingsStore.h"
+#include "ui/Dialogs.h"
+#include "ui/resource.h"
 
 StartChoice DecideStart(const StartFlags& flags)
 {
@@ -16,5 +18,12 @@ StartChoice DecideStart(const StartFlags& flags)
     }
     if (flags.browserStart || flags.noSplash)
         return StartChoice::Protected;
+    DWORD runShow = 5;
+    ReadSetting("RunShow", runShow);
+    if (runShow == 5 && !flags.embedding) {
+        // The dialog's non-secure choice clears runRestricted.
+        if (DialogBoxParamA(g_launcher.instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, StartupDialogProc, 0) == 2)
+            return StartChoice::Cancelled;
+    }
     return g_launcher.runRestricted ? StartChoice::Protected : StartChoice::Unrestricted;
 }

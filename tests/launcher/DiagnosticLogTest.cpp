@@ -1,4 +1,5 @@
 #include "launcher/DiagnosticLog.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
 #include <windows.h>
@@ -9,17 +10,8 @@ namespace {
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read)
-        content.append(buffer, read);
-    CloseHandle(file);
-    return content;
+    std::string text;
+    return ReadFileText(path, text) ? text : "<missing>";
 }
 
 class DiagnosticLogTest : public testing::Test {

@@ -1,0 +1,65 @@
+#include "launcher/FirstInstance.h"
+
+#include "launcher/DiagnosticLog.h"
+#include "launcher/LaunchFlow.h"
+#include "launcher/LauncherState.h"
+#include "launcher/MainWindow.h"
+#include "security/ComServerKeyGuard.h"
+#include "ui/resource.h"
+
+namespace {
+
+void LoadMainWindowNames()
+{
+    LoadStringA(g_launcher.instance, IDS_WINDOW_TITLE, g_launcher.windowTitle, sizeof g_launcher.windowTitle);
+    LoadStringA(g_launcher.instance, IDS_WINDOW_CLASS, g_launcher.windowClassName,
+                sizeof g_launcher.windowClassName);
+}
+
+// Every first instance begins a fresh hook log; a second instance never
+// touches the file.
+void StartHookLog()
+{
+    if (hookLog.Path()[0] == '\0')
+        return;
+    DeleteFileA(hookLog.Path());
+    hookLog.WriteRaw(":__NEW SESSION________________>\r");
+}
+
+HICON LoadOverlayIcon(int widthMetric, int heightMetric)
+{
+    return static_cast<HICON>(LoadImageA(g_launcher.instance, MAKEINTRESOURCEA(IDI_OVERLAY), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                         LR_DEFAULTCOLOR));
+}
+
+} // namespace
+
+int RunMessageLoop()
+{
+    HACCEL accelerators = LoadAcceleratorsA(g_launcher.instance, MAKEINTRESOURCEA(IDR_MAINWINDOW));
+    MSG message = {};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorA(message.hwnd, accelerators, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+int RunFirstInstance()
+{
+    LoadMainWindowNames();
+    g_handOffLaunch = RunLaunchFlow;
+    if (!RegisterMainWindowClass(g_launcher.instance))
+        MessageBoxA(nullptr, "Error", "", MB_OK);
+    if (!StartSingleInstance(g_launcher.instance, g_launcher.commandLine))
+        return 0;
+    StartHookLog();
+    g_launcher.overlayBigIcon = LoadOverlayIcon(SM_CXICON, SM_CYICON);
+    g_launcher.overlaySmallIcon = LoadOverlayIcon(SM_CXSMICON, SM_CYSMICON);
+    LockComServerKey();
+    RunLaunchFlow(g_launcher.commandLine);
+    return RunMessageLoop();
+}

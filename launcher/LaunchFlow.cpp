@@ -1,0 +1,117 @@
+#include "launcher/LaunchFlow.h"
+
+#include "associations/BrowserDiscovery.h"
+#include "common/UniqueHandle.h"
+#include "launcher/DiagnosticLog.h"
+#include "launcher/LaunchWarning.h"
+#include "launcher/LauncherState.h"
+#include "launcher/QuotedProgramPath.h"
+#include "marking/WindowTracker.h"
+#include "security/RestrictedLauncher.h"
+#include "ui/resource.h"
+
+#include <vector>
+
+DWORD g_firstWindowWaitLimit = 60000;
+
+namespace {
+
+const DWORD kPollStep = 10;
+
+// What one successful start hands to the wait.
+struct StartedProcess {
+    DWORD threadId = 0;
+    HANDLE process = nullptr;
+    HANDLE thread = nullptr;
+};
+
+bool StartRestricted(const std::string& commandLine, StartedProcess& started)
+{
+    char status[256] = {};
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+    return RunRestricted(nullptr, writable.data(), status, sizeof status, &started.threadId, &started.process,
+                         &started.thread) == 0;
+}
+
+// The browser to put in front of the arguments: the handler saved by the
+// takeover, a whole command as it was stored, or Internet Explorer's path.
+bool FindFallbackBrowser(std::string& browser)
+{
+    if (ReadSavedBrowserCommand(g_launcher.productCaption, browser))
+        return true;
+    std::string path;
+    if (!LocateBrowserFromSetup(path))
+        return false;
+    browser = QuotedProgramPath(path);
+    return true;
+}
+
+bool StartFallback(const std::string& text, StartedProcess& started)
+{
+    std::string browser;
+    if (!FindFallbackBrowser(browser))
+        return false;
+    std::string command = browser + " " + ExtractBrowserArguments(text);
+    if (!StartRestricted(command, started))
+        return false;
+    launchTrace.WriteFormat("Run old browser restricted -> %s", command.c_str());
+    return true;
+}
+
+void CloseStarted(StartedProcess& started)
+{
+    unique_handle process(started.process);
+    unique_handle thread(started.thread);
+    started = StartedProcess();
+}
+
+enum class WaitResult { Window, Ended, TimedOut };
+
+WaitResult WaitForFirstWindow(const StartedProcess& started)
+{
+    g_firstWindow = nullptr;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < g_firstWindowWaitLimit) {
+        EnumThreadWindows(started.threadId, FindFirstWindow, 0);
+        if (g_firstWindow)
+            return WaitResult::Window;
+        // A process that ended, or a handle that is not usable (nothing was
+        // started), ends the wait at once.
+        if (WaitForSingleObject(started.process, kPollStep) != WAIT_TIMEOUT)
+            return WaitResult::Ended;
+    }
+    return WaitResult::TimedOut;
+}
+
+} // namespace
+
+void RunLaunchFlow(const std::string& text)
+{
+    StartedProcess started;
+    bool waiting = StartRestricted(text, started);
+    launchTrace.WriteFormat(waiting ? "Run restricted -> %s" : "NO Run restricted -> %s", text.c_str());
+    if (!waiting) {
+        waiting = StartFallback(text, started);
+        if (!waiting)
+            ShowLaunchWarning(IDS_INVALID_APPLICATION, text);
+    }
+    if (waiting) {
+        switch (WaitForFirstWindow(started)) {
+        case WaitResult::Window:
+            TrackLaunchedWindow(g_firstWindow, started.process, started.thread);
+            return;
+        case WaitResult::Ended:
+            // Nobody tracks a process that showed no window: its handles go now.
+            CloseStarted(started);
+            launchTrace.WriteFormat("NO bProcess -> %s", text.c_str());
+            AddPendingLaunch(text);
+            return;
+        case WaitResult::TimedOut:
+            CloseStarted(started);
+            ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
+            break;
+        }
+    }
+    ClosingCheck();
+}

@@ -1,0 +1,95 @@
+#include "tests/launcher/QuilletCopy.h"
+#include "tests/support/StandinReport.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/TestRegistryKey.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+class EntryProcessTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings_.Set("RunShow", 0);
+        settings_.Set("Key", 0);
+    }
+
+    std::string HookLog() const
+    {
+        std::string text;
+        return ReadFileText(quillet_.Folder() + "HookWnd.log", text) ? text : "<missing>";
+    }
+
+    ProductSettings settings_;
+    QuilletCopy quillet_;
+    TestFile report_ = TestFile::InTemp("entry-report");
+};
+
+const char kBanner[] = ":__NEW SESSION________________>\r\r";
+
+} // namespace
+
+TEST_F(EntryProcessTest, ProtectedStartStaysWhileTheBrowserWindowLives)
+{
+    settings_.Set("Log", 1);
+    ASSERT_TRUE(WriteFileText(quillet_.Folder() + "HookWnd.log", "an old session\r"));
+    std::vector<SeenMessageBox> boxes;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(0u, quillet_.Run(StandinCommand(report_.path(), "--stay=1500 -NOSPLASH", "http://a.example/"), 20000,
+                               &boxes));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_TRUE(boxes.empty());
+
+    StandinReport report;
+    ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+    EXPECT_EQ(StandinCommand(report_.path(), "--stay=1500", "http://a.example/"), report.commandLine);
+    EXPECT_TRUE(report.AdministratorsDenyOnly());
+    // The instance ended only after the browser's window had closed.
+    EXPECT_GE(elapsed, 1500u);
+    // A fresh log that starts with the banner.
+    std::string log = HookLog();
+    EXPECT_EQ(kBanner, log.substr(0, sizeof kBanner - 1));
+    EXPECT_NE(std::string::npos, log.find("HOOK NEW"));
+}
+
+TEST_F(EntryProcessTest, HookLogIsLeftAloneUnlessLogIsOne)
+{
+    for (DWORD value : {0u, 2u}) {
+        SCOPED_TRACE(value);
+        settings_.Set("Log", value);
+        ASSERT_TRUE(WriteFileText(quillet_.Folder() + "HookWnd.log", "old"));
+        EXPECT_EQ(0u, quillet_.Run(StandinCommand(report_.path(), "--stay=200 -NOSPLASH")));
+        EXPECT_EQ("old", HookLog());
+    }
+}
+
+TEST_F(EntryProcessTest, UninstallSwitchEndsWithTheActionsResult)
+{
+    // Nothing is taken over in a fresh prefix, so the restore has nothing to
+    // do: 1, whatever the spelling, with no window and no browser started.
+    const char* const spellings[] = {"-UNINSTALL", "-uninstall", "x -UnInstall y"};
+    for (const char* spelling : spellings) {
+        SCOPED_TRACE(spelling);
+        EXPECT_EQ(1u, quillet_.Run(spelling));
+    }
+}
+
+TEST_F(EntryProcessTest, VersionWithoutRestrictedStartLeavesAPendingLaunchThatExpires)
+{
+    // Windows 7 for this program alone: the restricted start starts nothing,
+    // the launch stays pending for its 10 seconds and is then reported.
+    TestRegistryKey version(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Quillet.exe");
+    ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, version.path(), "Version", "win7"));
+    const std::string text = StandinCommand(report_.path(), "--stay=200");
+    std::vector<SeenMessageBox> boxes;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(0u, quillet_.Run("-NOSPLASH " + text, 30000, &boxes));
+    EXPECT_GE(GetTickCount() - start, 10000u);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Application " + text + " cannot be run in safe mode.", boxes[0].text);
+    EXPECT_FALSE(report_.Exists());
+}

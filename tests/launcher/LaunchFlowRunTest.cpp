@@ -1,0 +1,169 @@
+#include "launcher/LaunchFlow.h"
+#include "launcher/LauncherState.h"
+#include "marking/WindowTracker.h"
+#include "tests/launcher/MessageBoxWatcher.h"
+#include "tests/launcher/SettingsFixture.h"
+#include "tests/support/StandinReport.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/TestRegistryKey.h"
+#include "tests/support/TestWindows.h"
+
+namespace {
+
+// The launch flow as the first instance runs it, with a main window of the
+// test's own that counts the closing check's WM_DESTROY.
+class LaunchFlowRunTest : public SettingsFixture {
+protected:
+    void SetUp() override
+    {
+        SettingsFixture::SetUp();
+        g_launcher.instance = GetModuleHandleA(nullptr);
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = CountingProc;
+        windowClass.hInstance = g_launcher.instance;
+        windowClass.lpszClassName = "LaunchFlowRunTestMain";
+        RegisterClassA(&windowClass);
+        g_launcher.mainWindow = CreateWindowExA(0, windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
+                                                nullptr, nullptr, g_launcher.instance, nullptr);
+        ASSERT_TRUE(g_launcher.mainWindow);
+        s_destroys = 0;
+    }
+
+    void TearDown() override
+    {
+        UnhookAll();
+        for (const PendingLaunch& pending : g_tracker.pendingLaunches)
+            KillTimer(g_launcher.mainWindow, pending.timerId);
+        g_tracker.pendingLaunches.clear();
+        EndStandin();
+        DestroyWindow(g_launcher.mainWindow);
+        g_launcher.mainWindow = nullptr;
+        g_firstWindowWaitLimit = 60000;
+        SettingsFixture::TearDown();
+    }
+
+    // Ends the stand-in the run started, found by the pid it reported.
+    void EndStandin()
+    {
+        StandinReport report;
+        if (!ReadStandinReport(report_.path(), report))
+            return;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, report.pid);
+        if (process) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+
+    static LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_DESTROY)
+            ++s_destroys;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    static int s_destroys;
+    TestFile report_ = TestFile::InTemp("flow-report");
+};
+
+int LaunchFlowRunTest::s_destroys = 0;
+
+} // namespace
+
+TEST_F(LaunchFlowRunTest, FirstCaptionedWindowIsTrackedAfterASplashScreen)
+{
+    const std::string text = StandinCommand(report_.path(), "--blank=300", "http://a.example/");
+    MessageBoxWatcher boxes;
+    RunLaunchFlow(text);
+    EXPECT_TRUE(boxes.Stop().empty());
+
+    StandinReport report;
+    ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+    EXPECT_TRUE(report.AdministratorsDenyOnly());
+    ASSERT_EQ(1u, g_tracker.hookIds.size());
+    HWND tracked = g_tracker.hookIds[0].hWnd;
+    EXPECT_EQ(FindCaptionedWindow(report.pid), tracked);
+    EXPECT_EQ("http://a.example/ - Stand-in Browser", WindowCaption(tracked));
+    EXPECT_TRUE(g_tracker.hookIds[0].hProcess && g_tracker.hookIds[0].hThread);
+    EXPECT_TRUE(g_tracker.pendingLaunches.empty());
+    EXPECT_EQ(0, s_destroys);
+}
+
+TEST_F(LaunchFlowRunTest, BrowserThatEndsWithoutAWindowBecomesAPendingLaunch)
+{
+    const std::string text = StandinCommand(report_.path(), "--exit", "http://a.example/");
+    MessageBoxWatcher boxes;
+    RunLaunchFlow(text);
+    EXPECT_TRUE(boxes.Stop().empty());
+
+    StandinReport report;
+    EXPECT_TRUE(ReadStandinReport(report_.path(), report));
+    EXPECT_TRUE(g_tracker.hookIds.empty());
+    ASSERT_EQ(1u, g_tracker.pendingLaunches.size());
+    EXPECT_EQ(text, g_tracker.pendingLaunches[0].text);
+    // No closing check: the pending launch keeps the instance alive.
+    EXPECT_EQ(0, s_destroys);
+}
+
+TEST_F(LaunchFlowRunTest, NoWindowWithinTheLimitWarnsAndRunsTheClosingCheck)
+{
+    g_firstWindowWaitLimit = 400;
+    const std::string text = StandinCommand(report_.path(), "--hidden");
+    MessageBoxWatcher boxes;
+    RunLaunchFlow(text);
+    const auto& seen = boxes.Stop();
+
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("Application " + text + " cannot be run in safe mode.", seen[0].text);
+    EXPECT_EQ(g_launcher.productCaption, seen[0].caption);
+    EXPECT_TRUE(g_tracker.hookIds.empty());
+    EXPECT_TRUE(g_tracker.pendingLaunches.empty());
+    EXPECT_EQ(1, s_destroys);
+    // The program runs on, untracked.
+    StandinReport report;
+    ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, report.pid);
+    ASSERT_TRUE(process);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(process, 0));
+    CloseHandle(process);
+}
+
+TEST_F(LaunchFlowRunTest, LinkThatIsNoProgramStartsInTheSetupBrowserQuoted)
+{
+    // Were the browser's path put unquoted in front of the link, process
+    // creation would try this planted program first.
+    TestFile planted("C:\\Program.exe");
+    ASSERT_TRUE(CopyFileA(StandinBrowserPath().c_str(), planted.path().c_str(), FALSE));
+    StandinRegistryOptions options("--report=" + report_.path() + " --exit");
+
+    MessageBoxWatcher boxes;
+    RunLaunchFlow("  http://a.example/x.htm");
+    EXPECT_TRUE(boxes.Stop().empty());
+
+    StandinReport report;
+    ASSERT_TRUE(WaitForStandinReport(report_.path(), 10000, report));
+    EXPECT_EQ("\"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\" http://a.example/x.htm", report.commandLine);
+    ASSERT_EQ(1u, report.arguments.size());
+    EXPECT_EQ("http://a.example/x.htm", report.arguments[0]);
+    EXPECT_TRUE(report.AdministratorsDenyOnly());
+    // The pending launch is recorded for the text as received.
+    ASSERT_EQ(1u, g_tracker.pendingLaunches.size());
+    EXPECT_EQ("  http://a.example/x.htm", g_tracker.pendingLaunches[0].text);
+}
+
+TEST_F(LaunchFlowRunTest, SavedBrowserCommandIsUsedAsStored)
+{
+    // The takeover's save key of this caption names the previous handler.
+    const std::string saveKey = ProductKey() + "\\Save";
+    ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, saveKey, nullptr,
+                                  StandinCommand(report_.path(), "--exit -saved")));
+    MessageBoxWatcher boxes;
+    RunLaunchFlow("\"C:\\missing\\IEXPLORE.EXE\" -nohome http://a.example/");
+    EXPECT_TRUE(boxes.Stop().empty());
+
+    StandinReport report;
+    ASSERT_TRUE(WaitForStandinReport(report_.path(), 10000, report));
+    EXPECT_EQ(StandinCommand(report_.path(), "--exit -saved") + " -nohome http://a.example/", report.commandLine);
+}

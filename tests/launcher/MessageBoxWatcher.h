@@ -1,0 +1,34 @@
+// Answers the message boxes that a thread of this process shows, so that a
+// test can run code that warns the user, and records what the boxes said.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+struct SeenMessageBox {
+    std::string text;
+    std::string caption;
+    bool hasOwner;
+};
+
+class MessageBoxWatcher {
+public:
+    // Watches the boxes of THREADID (the calling thread by default).
+    explicit MessageBoxWatcher(DWORD threadId = GetCurrentThreadId());
+    ~MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+    // Ends the watch; the boxes seen until then.
+    const std::vector<SeenMessageBox>& Stop();
+
+private:
+    static DWORD WINAPI Watch(void* self);
+    static BOOL CALLBACK Answer(HWND window, LPARAM self);
+
+    DWORD threadId_;
+    HANDLE stop_;
+    HANDLE watcher_;
+    std::vector<SeenMessageBox> seen_;
+};
