@@ -112,15 +112,30 @@ BOOL FirstCaption(LPCSTR className, char* buffer, DWORD* size)
     return delivered;
 }
 
+// Without a class FindWindowA would take any top-level window as the anchor.
+bool ValidArguments(LPCSTR className, DWORD* size)
+{
+    if (className && size)
+        return true;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI GetFirstCaption(LPCSTR className, char* buffer, DWORD* size)
 {
+    if (!ValidArguments(className, size)) {
+        captionQueryState.Clear();
+        return FALSE;
+    }
     return GuardExport(FALSE, [=] { return FirstCaption(className, buffer, size); });
 }
 
 extern "C" BOOL WINAPI GetNextCaption(LPCSTR className, char* buffer, DWORD* size)
 {
+    if (!ValidArguments(className, size))
+        return FALSE;
     return GuardExport(FALSE, [=]() -> BOOL {
         if (FindWindowA(className, nullptr) != captionQueryState.anchorWindow)
             return FALSE;

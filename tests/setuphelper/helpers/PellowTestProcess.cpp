@@ -9,8 +9,8 @@
 //                                 with id PARENT ends.
 //
 // CHILD is "window:CAPTION" (a visible, unowned window with CAPTION),
-// "owned" (a hidden main window with a visible owned popup) or "none" (no
-// window at all).
+// "owned" (a hidden main window with a visible owned popup and a visible
+// owned overlapped window) or "none" (no window at all).
 #include <windows.h>
 
 #include <stdlib.h>
@@ -75,7 +75,10 @@ void CreateChildWindows(const char* kind)
         CreateTopLevel(windowClass, kind + 7, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr);
     } else if (strcmp(kind, "owned") == 0) {
         HWND main = CreateTopLevel(windowClass, "Hidden main", WS_OVERLAPPEDWINDOW, nullptr);
+        // GetParent names the owner of a popup only; the overlapped one is
+        // known as owned by GW_OWNER alone.
         CreateTopLevel(windowClass, "Owned dialog", WS_POPUP | WS_CAPTION | WS_VISIBLE, main);
+        CreateTopLevel(windowClass, "Owned window", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, main);
     }
 }
 
