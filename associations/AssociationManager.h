@@ -145,8 +145,11 @@ private:
     bool restoreIncomplete_ = false;
 };
 
-// Wraps a handler command so that Quillet runs it: the program path and a
-// blank go in front, and " %1" after it when it has no "%1" of its own.
+// The program path as a command line's program: quoted when it holds a blank.
+std::string CommandProgram(const char* programPath);
+
+// Wraps a handler command so that Quillet runs it: the program path (see
+// CommandProgram) and a blank go in front, and " %1" after it when it has no "%1" of its own.
 // False when the command is to be left alone (it already names the program);
 // a "rundll32" command comes back unchanged.
 bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped);

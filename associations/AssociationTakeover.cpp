@@ -26,6 +26,17 @@ bool CopyMachineKey(const std::string& path, HKEY target)
 
 } // namespace
 
+std::string CommandProgram(const char* programPath)
+{
+    // Unquoted, "C:\Program Files\...\Quillet.exe" would make process
+    // creation try "C:\Program.exe" first, a file a limited user may be able
+    // to plant, and it would run for every link the user opens.
+    std::string program = programPath;
+    if (program.find(' ') != std::string::npos && program[0] != '"')
+        program = "\"" + program + "\"";
+    return program;
+}
+
 bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped)
 {
     if (command.find(programPath) != std::string::npos)
@@ -33,9 +44,9 @@ bool WrappedCommand(const char* programPath, const std::string& command, std::st
     if (command.find("rundll32") != std::string::npos)
         wrapped = command;
     else if (command.find("%1") != std::string::npos)
-        wrapped = std::string(programPath) + " " + command;
+        wrapped = CommandProgram(programPath) + " " + command;
     else
-        wrapped = std::string(programPath) + " " + command + " " + "%1";
+        wrapped = CommandProgram(programPath) + " " + command + " " + "%1";
     return true;
 }
 
@@ -114,7 +125,7 @@ int AssociationManager::WrapServerCommand(HKEY server, const std::string& record
     if (!WriteValue(saveKey_.get(), type, previous.c_str(), nullptr) ||
         !WriteValue(saveKey_.get(), REG_SZ, marker, record.c_str()))
         return 0;
-    std::string wrapped = ProgramPath() + " " + previous;
+    std::string wrapped = CommandProgram(ProgramPath().c_str()) + " " + previous;
     return WriteValue(server, type, wrapped.c_str(), nullptr) ? 1 : 0;
 }
 
@@ -326,7 +337,7 @@ void AssociationManager::ReapplyHandlers(const std::string& browserCommand)
 {
     unique_hkey key;
     if (OpenOrCreateAssociationKey(root_, ClsidServerPath(kClassesPrefix), key)) {
-        std::string server = ProgramPath() + " " + browserCommand;
+        std::string server = CommandProgram(ProgramPath().c_str()) + " " + browserCommand;
         WriteValue(key.get(), REG_SZ, server.c_str(), nullptr);
     }
     for (const ExtensionPair& pair : kExtensionPairs) {
@@ -349,7 +360,7 @@ void AssociationManager::ReapplyClassCommands(const std::string& classPath, cons
     } else if (!WriteValue(shell.get(), REG_SZ, "open", nullptr)) {
         return;
     }
-    std::string command = ProgramPath() + " " + browserCommand + " " + "%1";
+    std::string command = CommandProgram(ProgramPath().c_str()) + " " + browserCommand + " " + "%1";
     unique_hkey key;
     for (const char* verb : {"open", "opennew"}) {
         if (OpenOrCreateAssociationKey(root_, classPath + "\\shell\\" + verb + "\\command", key))

@@ -77,6 +77,17 @@ TEST(WrapCommand, PutsTheProgramInFrontOnce)
         EXPECT_EQ(c.write, WrappedCommand(kProgram, c.command, result));
         EXPECT_EQ(c.result, result);
     }
+
+    // A program path with blanks is quoted, so that no "C:\Program.exe" can
+    // stand in for it, and is still recognised inside the quotes.
+    const char spaced[] = "C:\\Program Files\\Quillet\\Quillet.exe";
+    std::string result;
+    EXPECT_TRUE(WrappedCommand(spaced, "iexplore.exe %1", result));
+    EXPECT_EQ("\"C:\\Program Files\\Quillet\\Quillet.exe\" iexplore.exe %1", result);
+    EXPECT_FALSE(WrappedCommand(spaced, result, result));
+    AssociationManager manager;
+    manager.RunErrorTest(spaced, "WrapTest", HKEY_LOCAL_MACHINE, AfterTakeover);
+    EXPECT_EQ(1, manager.AnalyzeCommand(result.c_str(), AfterTakeover));
 }
 
 TEST_F(AssociationTakeover, MachineWideHandlersAreCopiedPerUserAndWrapped)
