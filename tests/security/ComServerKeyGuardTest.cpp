@@ -1,0 +1,296 @@
+#include "launcher/LauncherState.h"
+#include "security/ComServerKeyGuard.h"
+#include "tests/security/SecurityTestSupport.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/TestProcess.h"
+#include "tests/support/TestRegistryKey.h"
+
+#include <gtest/gtest.h>
+#include <sddl.h>
+#include <stdio.h>
+#include <memory>
+
+namespace {
+
+const char clsidPath[] = "software\\classes\\clsid\\{73B24247-042E-4EF5-ADC2-42F62E6FD654}";
+const char guardedPath[] =
+    "software\\classes\\clsid\\{73B24247-042E-4EF5-ADC2-42F62E6FD654}\\InprocServer32";
+// What the key has before a run: distinctive, and open to this test.
+const char startDacl[] = "D:(A;CI;KA;;;WD)(A;;KR;;;S-1-5-21-1-2-3-1001)";
+
+// The DACL of HKLM\guardedPath as SDDL text, read from the key; empty when
+// the key or its security cannot be read.
+std::string KeyDaclText()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedPath, 0, READ_CONTROL, &key) != ERROR_SUCCESS)
+        return std::string();
+    BYTE descriptor[4096];
+    DWORD size = sizeof descriptor;
+    LONG status = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor, &size);
+    RegCloseKey(key);
+    char* text = nullptr;
+    if (status != ERROR_SUCCESS ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr))
+        return std::string();
+    std::string result = text;
+    LocalFree(text);
+    return result;
+}
+
+bool SetKeyDacl(const char* sddl)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedPath, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr) &&
+               RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return set;
+}
+
+// The one entry of the lock, read from the key.
+void ExpectLocked()
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::string text = KeyDaclText();
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1,
+                                                                     &descriptor, nullptr)) << text;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+    std::vector<AceFacts> aces = ReadAces(dacl);
+    LocalFree(descriptor);
+    ASSERT_EQ(1u, aces.size()) << text;
+    EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, aces[0].type);
+    EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, aces[0].flags);
+    EXPECT_EQ("S-1-5-32-544", aces[0].sid);
+    GENERIC_MAPPING keyMapping = {KEY_READ, KEY_WRITE, KEY_EXECUTE, KEY_ALL_ACCESS};
+    DWORD mask = aces[0].mask;
+    MapGenericMask(&mask, &keyMapping);
+    EXPECT_EQ((DWORD)KEY_ALL_ACCESS, mask) << std::hex << aces[0].mask;
+}
+
+// A thread token like the browser's: Administrators for denying only.
+class RestrictedImpersonation {
+public:
+    RestrictedImpersonation()
+    {
+        HANDLE own = nullptr, restricted = nullptr;
+        PSID administrators = nullptr;
+        ConvertStringSidToSidA("S-1-5-32-544", &administrators);
+        SID_AND_ATTRIBUTES disable = {administrators, 0};
+        active_ = OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own) &&
+                  CreateRestrictedToken(own, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted) &&
+                  ImpersonateLoggedOnUser(restricted);
+        LocalFree(administrators);
+        CloseHandle(restricted);
+        CloseHandle(own);
+    }
+    ~RestrictedImpersonation() { RevertToSelf(); }
+    bool Active() const { return active_; }
+
+private:
+    bool active_ = false;
+};
+
+}  // namespace
+
+class ComServerKeyGuardTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        memcpy(savedCaption_, g_launcher.productCaption, sizeof savedCaption_);
+        caption_ = "QuilletGuardTest-" + std::to_string(GetCurrentProcessId());
+        snprintf(g_launcher.productCaption, sizeof g_launcher.productCaption, "%s", caption_.c_str());
+        product_ = std::make_unique<TestRegistryKey>(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\" + caption_);
+        settingsPath_ = product_->path() + "\\Main";
+        ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, settingsPath_.c_str()));
+
+        clsidExisted_ = RegistryKeyExists(HKEY_LOCAL_MACHINE, clsidPath);
+        keyExisted_ = RegistryKeyExists(HKEY_LOCAL_MACHINE, guardedPath);
+        if (keyExisted_)
+            foundDacl_ = KeyDaclText();
+    }
+
+    // Puts back exactly what the machine had: the key's own DACL, or no key.
+    void TearDown() override
+    {
+        if (keyExisted_) {
+            EXPECT_TRUE(SetKeyDacl(foundDacl_.c_str()));
+        } else {
+            SetKeyDacl("D:(A;;KA;;;WD)");
+            DeleteRegistryTree(HKEY_LOCAL_MACHINE, clsidExisted_ ? guardedPath : clsidPath);
+            EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, guardedPath));
+        }
+        memcpy(g_launcher.productCaption, savedCaption_, sizeof savedCaption_);
+    }
+
+    static bool CreateKey(HKEY root, const char* path)
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+
+    // The guarded key with the DACL a run finds.
+    void MakeGuardedKey(const char* dacl = startDacl)
+    {
+        ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, guardedPath));
+        ASSERT_TRUE(SetKeyDacl(dacl));
+        before_ = KeyDaclText();
+        ASSERT_FALSE(before_.empty());
+    }
+
+    bool SavedTextExists(DWORD* type = nullptr, DWORD* size = nullptr) const
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        DWORD t = 0, s = 0;
+        bool exists = RegQueryValueExA(key, "SaveSD0", nullptr, &t, nullptr, &s) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        if (type)
+            *type = t;
+        if (size)
+            *size = s;
+        return exists;
+    }
+
+    std::string SavedDaclText() const
+    {
+        std::string text;
+        if (!ReadRegistryText(HKEY_CURRENT_USER, settingsPath_, "SaveSD0", text))
+            return "(no text)";
+        return text;
+    }
+
+    std::string caption_;
+    std::string settingsPath_;
+    std::string before_;
+    std::unique_ptr<TestRegistryKey> product_;
+
+    bool KeyExisted() const { return keyExisted_; }
+
+private:
+    char savedCaption_[sizeof g_launcher.productCaption];
+    bool clsidExisted_ = false;
+    bool keyExisted_ = false;
+    std::string foundDacl_;
+};
+
+TEST_F(ComServerKeyGuardTest, NormalRunLocksThenRestoresWhatItFound)
+{
+    MakeGuardedKey();
+    LockComServerKey();
+    ExpectLocked();
+    DWORD type = 0, size = 0;
+    ASSERT_TRUE(SavedTextExists(&type, &size));
+    EXPECT_EQ((DWORD)REG_SZ, type);
+    std::string saved = SavedDaclText();
+    EXPECT_EQ(before_, saved);
+    EXPECT_EQ(saved.size() + 1, size) << "the terminator belongs to the data";
+    {
+        // The browser's token gets nothing from the locked key.
+        RestrictedImpersonation browser;
+        ASSERT_TRUE(browser.Active());
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_ACCESS_DENIED,
+                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedPath, 0, KEY_QUERY_VALUE, &key));
+    }
+
+    RestoreComServerKey();
+    EXPECT_EQ(before_, KeyDaclText());
+    EXPECT_FALSE(SavedTextExists());
+    RestoreComServerKey();  // nothing left to put back
+    EXPECT_EQ(before_, KeyDaclText());
+}
+
+TEST_F(ComServerKeyGuardTest, KeyThatCannotBeOpenedFullyIsLeftAlone)
+{
+    static const struct {
+        const char* name;
+        const char* dacl;  // null: no key at all
+    } cases[] = {{"read-only key", "D:(A;;KR;;;WD)"}, {"no key", nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.dacl) {
+            MakeGuardedKey(c.dacl);
+        } else if (KeyExisted()) {
+            continue;  // the machine's own key is never removed
+        } else {
+            SetKeyDacl("D:(A;;KA;;;WD)");
+            DeleteRegistryTree(HKEY_LOCAL_MACHINE, guardedPath);
+            ASSERT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, guardedPath));
+        }
+        LockComServerKey();
+        EXPECT_FALSE(SavedTextExists());
+        EXPECT_EQ(c.dacl ? before_ : std::string(), KeyDaclText());
+        RestoreComServerKey();
+        EXPECT_EQ(c.dacl ? before_ : std::string(), KeyDaclText());
+    }
+}
+
+TEST_F(ComServerKeyGuardTest, CrashedRunIsUndoneAtTheNextExit)
+{
+    MakeGuardedKey();
+    std::string probe = Quoted(TestModuleDirectory() + "security_probe.exe") + " lock " + caption_;
+    ASSERT_EQ(9u, RunProcess(probe, 30000)) << "the probe must end without restoring";
+    ExpectLocked();
+    std::string locked = KeyDaclText();
+    ASSERT_EQ(before_, SavedDaclText());
+
+    // The next start finds the text: the key stays as it is, locked once.
+    LockComServerKey();
+    EXPECT_EQ(locked, KeyDaclText());
+    EXPECT_EQ(before_, SavedDaclText());
+    RestoreComServerKey();
+    EXPECT_EQ(before_, KeyDaclText());
+    EXPECT_FALSE(SavedTextExists());
+}
+
+TEST_F(ComServerKeyGuardTest, UnusableSavedTextLeavesKeyAndValueAlone)
+{
+    static const struct {
+        const char* name;
+        DWORD type;
+        const char* data;
+        DWORD size;
+    } cases[] = {
+        {"REG_DWORD", REG_DWORD, "\1\0\0\0", 4},
+        {"not SDDL", REG_SZ, "not a descriptor", 17},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeGuardedKey();
+        HKEY settings = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, KEY_SET_VALUE, &settings));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(settings, "SaveSD0", 0, c.type, (const BYTE*)c.data, c.size));
+        RegCloseKey(settings);
+
+        LockComServerKey();
+        EXPECT_EQ(before_, KeyDaclText());
+        RestoreComServerKey();
+        EXPECT_EQ(before_, KeyDaclText());
+        DWORD type = 0, size = 0;
+        EXPECT_TRUE(SavedTextExists(&type, &size));
+        EXPECT_EQ(c.type, type);
+        EXPECT_EQ(c.size, size);
+    }
+}
+
+TEST_F(ComServerKeyGuardTest, WithoutSettingsKeyTheLockIsUndoneOnlyByTheExit)
+{
+    MakeGuardedKey();
+    ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, settingsPath_));
+    LockComServerKey();
+    ExpectLocked();
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, settingsPath_)) << "the settings key is not created";
+    RestoreComServerKey();
+    EXPECT_EQ(before_, KeyDaclText());
+}
