@@ -20,6 +20,8 @@ constexpr COLORREF kFaceMask = RGB(0, 1, 0);
 constexpr COLORREF kStripMask = RGB(255, 255, 255);
 constexpr UINT_PTR kStripTimer = 0;
 constexpr int kButtonSize = 104;
+// Where the faces leave room for the web link, in pixels.
+constexpr RECT kLinkPlace = {262, 336, 262 + 126, 336 + 13};
 // SC_MOVE with HTCLIENT in its low bits: the system moves the window with the mouse.
 constexpr WPARAM kMoveWithMouse = 0xF011;
 
@@ -88,11 +90,33 @@ void EndStartupDialog(HWND dialog, INT_PTR result)
     EndDialog(dialog, result);
 }
 
+// The faces are drawn to the pixel while the template is laid out in dialog
+// units, which follow the font: the window takes the face's size, and the
+// link its place on the face, whatever the font measures.
+void FitToFace(HWND dialog)
+{
+    RECT frame = {0, 0, g_face.size.cx, g_face.size.cy};
+    AdjustWindowRectEx(&frame, GetWindowLongA(dialog, GWL_STYLE), FALSE, GetWindowLongA(dialog, GWL_EXSTYLE));
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT work = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(dialog, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PlaceLink(HWND dialog)
+{
+    MoveWindow(GetDlgItem(dialog, IDC_WEB_LINK), kLinkPlace.left, kLinkPlace.top,
+               kLinkPlace.right - kLinkPlace.left, kLinkPlace.bottom - kLinkPlace.top, FALSE);
+}
+
 BOOL OnInitDialog(HWND dialog)
 {
+    PlaceLink(dialog);
     AttachWebLink(dialog);
     SetWindowTextA(dialog, LoadResourceString(IDS_STARTUP_TITLE).c_str());
     LoadFaces(dialog);
+    FitToFace(dialog);
     StartStrip(dialog);
     g_face.protectedButton.Create(dialog, IDOK, 18, 32, 0, 0, kButtonSize, kButtonSize, HotSpotEllipse);
     g_face.unprotectedButton.Create(dialog, IDC_UNPROTECTED_BUTTON, 18, 148, 0, 0, kButtonSize, kButtonSize,

@@ -15,7 +15,10 @@ void AttachWebLink(HWND dialog)
 {
     g_webLink.SetHyperLink(LoadResourceString(IDS_MAKER_URL).c_str());
     g_webLink.SetExtendedStyle(g_webLink.ExtendedStyle() | HyperLink::CommandButton);
-    g_webLink.SubclassWindow(GetDlgItem(dialog, IDC_WEB_LINK));
+    HWND control = GetDlgItem(dialog, IDC_WEB_LINK);
+    g_webLink.SubclassWindow(control);
+    // The dialog may already be showing the notice as plain text.
+    InvalidateRect(control, nullptr, TRUE);
 }
 
 bool IsWebLinkClick(HWND dialog, WPARAM wParam, LPARAM lParam)

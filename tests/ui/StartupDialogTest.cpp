@@ -1,0 +1,196 @@
+#include "ui/Dialogs.h"
+
+#include "launcher/FormatText.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/resource.h"
+
+namespace {
+
+const char kTitle[] = "Orvane Quillet 2.0";
+const POINT kProtectedCentre = {70, 84};
+const POINT kUnprotectedCentre = {70, 200};
+const POINT kOffTheButtons = {300, 20};
+
+void PostMove(HWND dialog, POINT at)
+{
+    PostMessageA(dialog, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+}
+
+void PostKey(HWND dialog, UINT key)
+{
+    PostMessageA(dialog, WM_KEYDOWN, key, 0);
+    PostMessageA(dialog, WM_KEYUP, key, 0xC0000001);
+}
+
+// Which of the three faces (bitmaps 169, 170, 171) the dialog shows, judged
+// by pixels read back from the screen where the faces differ; -1 when none
+// matches.
+int FaceOnScreen(HWND dialog)
+{
+    static const UINT kFaces[] = {IDB_STARTUP_FACE, IDB_STARTUP_FACE_SAFE, IDB_STARTUP_FACE_UNSAFE};
+    static const POINT kSamples[] = {{70, 84}, {70, 200}, {137, 150}, {300, 104}, {160, 106}};
+    HDC window = GetDC(dialog);
+    HDC memory = CreateCompatibleDC(window);
+    int shown = -1;
+    for (int face = 0; face < 3 && shown < 0; ++face) {
+        HBITMAP picture = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kFaces[face]));
+        HGDIOBJ previous = SelectObject(memory, picture);
+        bool all = true;
+        for (POINT at : kSamples)
+            all = all && GetPixel(window, at.x, at.y) == GetPixel(memory, at.x, at.y);
+        if (all)
+            shown = face;
+        SelectObject(memory, previous);
+        DeleteObject(picture);
+    }
+    DeleteDC(memory);
+    ReleaseDC(dialog, window);
+    return shown;
+}
+
+class StartupDialogTest : public UiSettingsTest {
+protected:
+    void SetUp() override
+    {
+        UiSettingsTest::SetUp();
+        // The real pointer stays off the dialog, so that only the posted
+        // moves reach it.
+        SetCursorPos(0, 0);
+    }
+};
+
+TEST_F(StartupDialogTest, CountdownEndsByItselfWithTheProtectedStart)
+{
+    StoreSetting("WhileShow", 5);
+    int face = -2;
+    DialogDriver driver({{kTitle, 1500, [&](HWND dialog) {
+                              face = FaceOnScreen(dialog);
+                              EXPECT_TRUE(SaveWindowShot(dialog, "startup"));
+                          }}});
+    DWORD start = GetTickCount();
+    INT_PTR result = driver.Run(IDD_STARTUP, StartupDialogProc);
+    DWORD took = GetTickCount() - start;
+    EXPECT_FALSE(driver.TimedOut());
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(0, face);
+    EXPECT_GE(took, 4800u);
+    EXPECT_LE(took, 7500u);
+    EXPECT_EQ(1u, g_launcher.runRestricted);
+    EXPECT_EQ("unchanged", g_launcher.commandLine);
+    EXPECT_EQ(0xDEADBEEFu, StoredSetting("While"));   // the time-out saves nothing
+}
+
+// The pointer resting on either button holds the countdown and shows that
+// button's face; leaving both lets it run out.
+TEST_F(StartupDialogTest, PointerOnAButtonHoldsTheCountdown)
+{
+    StoreSetting("WhileShow", 1);
+    int faceOverProtected = -2, faceOverUnprotected = -2;
+    DialogDriver driver({
+        {kTitle, 100, [](HWND dialog) { PostMove(dialog, kProtectedCentre); }},
+        {kTitle, 1300, [&](HWND dialog) {
+             faceOverProtected = FaceOnScreen(dialog);
+             EXPECT_TRUE(SaveWindowShot(dialog, "startup-protected"));
+             PostMove(dialog, kUnprotectedCentre);
+         }},
+        {kTitle, 1300, [&](HWND dialog) {
+             faceOverUnprotected = FaceOnScreen(dialog);
+             EXPECT_EQ(dialog, GetCapture());
+             EXPECT_TRUE(SaveWindowShot(dialog, "startup-unprotected"));
+             PostMove(dialog, kOffTheButtons);
+         }},
+    });
+    DWORD start = GetTickCount();
+    EXPECT_EQ(1, driver.Run(IDD_STARTUP, StartupDialogProc));
+    DWORD took = GetTickCount() - start;
+    EXPECT_EQ(3u, driver.StepsDone());
+    EXPECT_EQ(1, faceOverProtected);
+    EXPECT_EQ(2, faceOverUnprotected);
+    EXPECT_GE(took, 3500u);
+    EXPECT_EQ(1u, g_launcher.runRestricted);
+    EXPECT_EQ(nullptr, GetCapture());
+}
+
+// A press on one button and a release on the other is no click.
+TEST_F(StartupDialogTest, PressAndReleaseOnDifferentButtonsStartsNothing)
+{
+    StoreSetting("WhileShow", 20);
+    bool open = false;
+    DialogDriver driver({
+        {kTitle, 100, [](HWND dialog) {
+             PostMove(dialog, kProtectedCentre);
+             PostMessageA(dialog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kProtectedCentre.x, kProtectedCentre.y));
+             PostMove(dialog, kUnprotectedCentre);
+             PostMessageA(dialog, WM_LBUTTONUP, 0, MAKELPARAM(kUnprotectedCentre.x, kUnprotectedCentre.y));
+             PostMessageA(dialog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kUnprotectedCentre.x, kUnprotectedCentre.y));
+             PostMove(dialog, kProtectedCentre);
+             PostMessageA(dialog, WM_LBUTTONUP, 0, MAKELPARAM(kProtectedCentre.x, kProtectedCentre.y));
+         }},
+        {kTitle, 500, [&](HWND dialog) {
+             open = true;
+             PostKey(dialog, VK_ESCAPE);
+         }},
+    });
+    EXPECT_EQ(2, driver.Run(IDD_STARTUP, StartupDialogProc));
+    EXPECT_TRUE(open);
+    EXPECT_EQ(1u, g_launcher.runRestricted);
+    EXPECT_EQ(0xDEADBEEFu, StoredSetting("While"));
+}
+
+TEST_F(StartupDialogTest, EscapeCancelsAndWritesNothing)
+{
+    StoreSetting("WhileShow", 20);
+    DialogDriver driver({{kTitle, 100, [](HWND dialog) { PostKey(dialog, VK_ESCAPE); }}});
+    EXPECT_EQ(2, driver.Run(IDD_STARTUP, StartupDialogProc));
+    EXPECT_EQ(1u, g_launcher.runRestricted);
+    EXPECT_EQ("unchanged", g_launcher.commandLine);
+    EXPECT_EQ(0xDEADBEEFu, StoredSetting("While"));
+    EXPECT_EQ(0xDEADBEEFu, StoredSetting("RunShow"));
+    EXPECT_EQ(20u, StoredSetting("WhileShow"));
+}
+
+// Every close but Escape and the time-out stores "While" 1 and leaves
+// "RunShow" alone.
+TEST_F(StartupDialogTest, ButtonsEnterAndTheLinkEachGiveTheirResult)
+{
+    const std::string address = LoadResourceString(IDS_MAKER_URL);
+    ASSERT_FALSE(address.empty());
+    struct {
+        const char* name;
+        std::function<void(HWND)> act;
+        INT_PTR result;
+        DWORD runRestricted;
+        std::string commandLine;
+    } cases[] = {
+        {"protected button", [](HWND d) { PostClick(d, kProtectedCentre.x, kProtectedCentre.y); }, 1, 1, "unchanged"},
+        {"unprotected button", [](HWND d) { PostClick(d, kUnprotectedCentre.x, kUnprotectedCentre.y); }, 1, 0,
+         "unchanged"},
+        {"Enter", [](HWND d) { PostKey(d, VK_RETURN); }, 1, 1, "unchanged"},
+        {"web link", [](HWND d) { PostClick(GetDlgItem(d, IDC_WEB_LINK), 3, 3); }, 0, 1, address},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        StoreSetting("WhileShow", 20);
+        DialogDriver driver({{kTitle, 100, c.act}});
+        EXPECT_EQ(c.result, driver.Run(IDD_STARTUP, StartupDialogProc));
+        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_EQ(c.runRestricted, g_launcher.runRestricted);
+        EXPECT_EQ(c.commandLine, g_launcher.commandLine);
+        EXPECT_EQ(1u, StoredSetting("While"));
+        EXPECT_EQ(0xDEADBEEFu, StoredSetting("RunShow"));
+    }
+}
+
+// With no "WhileShow" the strip runs out almost at once.
+TEST_F(StartupDialogTest, MissingTimeEndsAtOnce)
+{
+    DialogDriver driver({});
+    DWORD start = GetTickCount();
+    EXPECT_EQ(1, driver.Run(IDD_STARTUP, StartupDialogProc));
+    EXPECT_LT(GetTickCount() - start, 1500u);
+    EXPECT_EQ(0xDEADBEEFu, StoredSetting("While"));
+}
+
+} // namespace
