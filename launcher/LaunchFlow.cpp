@@ -10,8 +10,10 @@
 #include "security/RestrictedLauncher.h"
 #include "ui/resource.h"
 
+#include <cctype>
 #include <vector>
 
+HWND g_firstWindow = nullptr;
 DWORD g_firstWindowWaitLimit = 60000;
 
 namespace {
@@ -114,4 +116,36 @@ void RunLaunchFlow(const std::string& text)
         }
     }
     ClosingCheck();
+}
+
+BOOL CALLBACK FindFirstWindow(HWND window, LPARAM)
+{
+    // A splash screen is visible but has no caption bar: the program's first
+    // real window is a captioned, visible top-level window.
+    WINDOWINFO info = {};
+    info.cbSize = sizeof info;
+    if (!IsWindow(window) || !GetWindowInfo(window, &info))
+        return TRUE;
+    const DWORD wanted = WS_VISIBLE | WS_CAPTION;
+    if ((info.dwStyle & wanted) != wanted || (info.dwStyle & WS_CHILD))
+        return TRUE;
+    g_firstWindow = window;
+    return FALSE;
+}
+
+std::string ExtractBrowserArguments(const std::string& text)
+{
+    std::string upper = text;
+    if (!upper.empty())
+        CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+    size_t start = 0;
+    size_t match = upper.find("IEXPLORE.EXE\"");
+    if (match != std::string::npos) {
+        start = match + 13;
+    } else if ((match = upper.find("IEXPLORE.EXE")) != std::string::npos) {
+        start = match + 12;
+    }
+    while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start])))
+        ++start;
+    return text.substr(start);
 }

@@ -1,5 +1,6 @@
 #include "launcher/UnrestrictedStart.h"
 
+#include "associations/BrowserDiscovery.h"
 #include "common/UniqueHandle.h"
 #include "launcher/DiagnosticLog.h"
 #include "launcher/LaunchWarning.h"
@@ -36,5 +37,15 @@ void RunUnrestricted()
     if (StartProcess(g_launcher.commandLine))
         return;
     launchTrace.WriteFormat("Run -> %s", g_launcher.commandLine.c_str());
-    ShowLaunchWarning(IDS_INVALID_APPLICATION, g_launcher.receivedCommandLine);
+    // The handler the takeover replaced may still take the text.
+    std::string browser;
+    if (!ReadSavedBrowserCommand(g_launcher.productCaption, browser)) {
+        ShowLaunchWarning(IDS_INVALID_APPLICATION, g_launcher.receivedCommandLine);
+        return;
+    }
+    std::string command = browser + " " + g_launcher.commandLine;
+    if (StartProcess(command))
+        return;
+    launchTrace.WriteFormat("Run old browser restricted -> %s", command.c_str());
+    ShowLaunchWarning(IDS_INVALID_APPLICATION, g_launcher.commandLine);
 }

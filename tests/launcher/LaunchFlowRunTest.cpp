@@ -167,3 +167,39 @@ TEST_F(LaunchFlowRunTest, SavedBrowserCommandIsUsedAsStored)
     ASSERT_TRUE(WaitForStandinReport(report_.path(), 10000, report));
     EXPECT_EQ(StandinCommand(report_.path(), "--exit -saved") + " -nohome http://a.example/", report.commandLine);
 }
+
+TEST_F(LaunchFlowRunTest, FallbackThatFailsTooWarnsWithTheTextAsReceived)
+{
+    const std::string saveKey = ProductKey() + "\\Save";
+    ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, saveKey, nullptr, "C:\\missing\\browser.exe"));
+    MessageBoxWatcher boxes;
+    RunLaunchFlow("C:\\missing\\iexplore.exe http://a.example/");
+    const auto& seen = boxes.Stop();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("Invalid application name - C:\\missing\\iexplore.exe http://a.example/", seen[0].text);
+    EXPECT_EQ(g_launcher.productCaption, seen[0].caption);
+    EXPECT_TRUE(seen[0].hasOwner);   // the hidden main window
+    // Nothing tracked, nothing pending: the closing check ends the instance.
+    EXPECT_EQ(1, s_destroys);
+}
+
+TEST_F(LaunchFlowRunTest, TwoRunsInARowEachTrackTheirOwnWindow)
+{
+    TestFile secondReport = TestFile::InTemp("flow-report-2");
+    RunLaunchFlow(StandinCommand(report_.path(), "", "http://a.example/one"));
+    RunLaunchFlow(StandinCommand(secondReport.path(), "", "http://a.example/two"));
+
+    StandinReport first, second;
+    ASSERT_TRUE(ReadStandinReport(report_.path(), first));
+    ASSERT_TRUE(ReadStandinReport(secondReport.path(), second));
+    ASSERT_EQ(2u, g_tracker.hookIds.size());
+    EXPECT_EQ(FindCaptionedWindow(first.pid), g_tracker.hookIds[0].hWnd);
+    EXPECT_EQ(FindCaptionedWindow(second.pid), g_tracker.hookIds[1].hWnd);
+    EXPECT_NE(g_tracker.hookIds[0].hWnd, g_tracker.hookIds[1].hWnd);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, second.pid);
+    if (process) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}

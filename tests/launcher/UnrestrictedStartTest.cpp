@@ -2,7 +2,10 @@
 #include "launcher/LauncherState.h"
 #include "tests/launcher/MessageBoxWatcher.h"
 #include "tests/launcher/SettingsFixture.h"
+#include "tests/support/StandinReport.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestRegistryKey.h"
 
 namespace {
 
@@ -75,4 +78,34 @@ TEST_F(UnrestrictedStartTest, FailedStartShowsTheReceivedCommandLine)
         EXPECT_EQ(g_launcher.productCaption, seen[0].caption);
         EXPECT_FALSE(seen[0].hasOwner);
     }
+}
+
+TEST_F(UnrestrictedStartTest, FailedStartIsRetriedWithTheSavedBrowser)
+{
+    TestFile report = TestFile::InTemp("unrestricted-report");
+    const std::string saveKey = ProductKey() + "\\Save";
+    ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, saveKey, nullptr, StandinCommand(report.path(), "--exit")));
+    g_launcher.receivedCommandLine = "-NOSPLASH http://a.example/";
+    g_launcher.commandLine = "http://a.example/";
+    MessageBoxWatcher boxes;
+    RunUnrestricted();
+    EXPECT_TRUE(boxes.Stop().empty());
+
+    StandinReport started;
+    ASSERT_TRUE(WaitForStandinReport(report.path(), 10000, started));
+    EXPECT_EQ(StandinCommand(report.path(), "--exit", "http://a.example/"), started.commandLine);
+    EXPECT_FALSE(started.AdministratorsDenyOnly());
+}
+
+TEST_F(UnrestrictedStartTest, FailedRetryShowsTheCommandLineWithoutItsSwitches)
+{
+    const std::string saveKey = ProductKey() + "\\Save";
+    ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, saveKey, nullptr, "C:\\missing\\browser.exe"));
+    g_launcher.receivedCommandLine = "-NOSPLASH http://a.example/";
+    g_launcher.commandLine = "http://a.example/";
+    MessageBoxWatcher boxes;
+    RunUnrestricted();
+    const auto& seen = boxes.Stop();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("Invalid application name - http://a.example/", seen[0].text);
 }
