@@ -139,7 +139,14 @@ bool IconFile::Write(const char* path) const
     std::vector<BYTE> bytes = Bytes();
     unique_file file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
     DWORD written = 0;
-    return file && WriteFile(file.get(), bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
-           written == bytes.size();
+    if (WriteFile(file.get(), bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
+        written == bytes.size())
+        return true;
+    // A cut-off icon file must not be taken for a good one later.
+    file.reset();
+    DeleteFileA(path);
+    return false;
 }

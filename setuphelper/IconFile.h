@@ -39,7 +39,8 @@ public:
     // The whole file as it is written.
     std::vector<BYTE> Bytes() const;
 
-    // Creates (or replaces) PATH; true only when every byte was written.
+    // Creates (or replaces) PATH; true only when every byte was written (a
+    // file cut short by a failed write is removed).
     bool Write(const char* path) const;
 
 private:
