@@ -113,9 +113,15 @@ bool MaskOpaque(const BYTE* pixel)
 }
 
 // Image lists draw an icon without alpha through its mask and leave the alpha
-// bytes 0: the base is made opaque wherever its own mask says so.
+// bytes 0: the base is made opaque wherever its own mask says so. A base that
+// brought alpha of its own keeps it: its mask is often opaque a pixel beyond
+// its soft edge (a scaled-down icon's always is), and those pixels would turn
+// into a black rim.
 void RepairBaseAlpha(BYTE* result, const BYTE* baseMask, size_t pixels)
 {
+    for (size_t i = 0; i < pixels; ++i)
+        if (result[i * 4 + 3] != 0)
+            return;
     for (size_t i = 0; i < pixels; ++i) {
         BYTE* pixel = result + i * 4;
         if (pixel[3] == 0 && MaskOpaque(baseMask + i * 4))

@@ -115,6 +115,26 @@ TEST(IconComposerAlpha32, BaseWithoutAlphaTurnsOpaqueByItsMaskAndTheOverlayKeeps
     EXPECT_EQ(kBlue, image.Rgb(24, 24));
 }
 
+TEST(IconComposerAlpha32, BaseWithAlphaKeepsItsTransparentPixelsWhateverItsMask)
+{
+    if (!ScreenHas32Bits())
+        GTEST_SKIP() << "needs a 32-bit screen";
+    // Opaque red in the left half, alpha 0 but an opaque mask in column 16,
+    // transparent beyond: the mask of a scaled icon reaches past its alpha.
+    unique_hicon base(MakeTestIcon(
+        32, 32, [](int x, int) { return x < 16 ? 0xFF000000 | kRed : 0; }, [](int x, int) { return x > 16; }));
+    unique_hicon overlay(MakeCornerOverlay());
+    ASSERT_TRUE(base && overlay);
+
+    unique_hicon composed(ComposeIconAlpha32(base.get(), overlay.get(), nullptr));
+    IconImage image;
+    ASSERT_TRUE(ReadIconImage(composed.get(), &image));
+    EXPECT_EQ(0xFF000000 | kRed, image.Color(4, 4));
+    EXPECT_EQ(0, image.Alpha(16, 4));
+    EXPECT_EQ(0, image.Alpha(20, 4));
+    EXPECT_EQ(0xFF000000 | kBlue, image.Color(28, 28));
+}
+
 TEST(IconComposerAlpha32, SmallerOverlayIsScaledToTheBaseAndSoIsItsMask)
 {
     if (!ScreenHas32Bits())
