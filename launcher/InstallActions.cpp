@@ -67,7 +67,9 @@ int UninstallAction()
         return 1;
     manager.RestoreAssociations(program, product, HKEY_CURRENT_USER);
     bool incomplete = manager.RestoreIncomplete();
-    if (IsWindows2000()) {
+    // Asking first keeps the restore from creating a machine-wide product key
+    // that no takeover made.
+    if (IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE)) {
         manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
         incomplete = incomplete || manager.RestoreIncomplete();
     }

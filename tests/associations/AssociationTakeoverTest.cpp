@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <string>
 #include <vector>
 
@@ -294,6 +296,66 @@ TEST_F(AssociationTakeover, ReapplyWithoutSavedCommandChangesNothing)
     AssociationManager manager;
     manager.ReapplyTakeover(kProgram, kProduct, HKEY_CURRENT_USER);
     EXPECT_EQ(before, Snapshot(HKEY_CURRENT_USER));
+}
+
+} // namespace
+
+namespace {
+
+// Withholds reading from everyone on one key for the life of the object.
+class UnreadableKey {
+public:
+    UnreadableKey(HKEY root, const std::string& path) : root_(root), path_(path) { ok_ = Apply("D:(D;;KR;;;WD)(A;;KA;;;WD)"); }
+    ~UnreadableKey() { Release(); }
+    void Release()
+    {
+        if (ok_)
+            Apply("D:(A;;KA;;;WD)");
+        ok_ = false;
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool Apply(const char* sddl)
+    {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            return false;
+        HKEY key = nullptr;
+        bool applied = RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS &&
+                       RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        if (key)
+            RegCloseKey(key);
+        LocalFree(descriptor);
+        return applied;
+    }
+
+    HKEY root_;
+    std::string path_;
+    bool ok_ = false;
+};
+
+TEST_F(AssociationTakeover, SaveAreaStaysWhenACopyCannotBePutBack)
+{
+    PutValue(HKEY_CURRENT_USER, kClasses + ".htm", nullptr, "userhtm");
+    PutValue(HKEY_CURRENT_USER, kClasses + ".htm\\OpenWithList\\x.exe", nullptr, "");
+    const std::string before = Snapshot(HKEY_CURRENT_USER);
+    Install();
+    {
+        UnreadableKey locked(HKEY_CURRENT_USER, kSave + "\\" + kClasses + ".htm\\OpenWithList");
+        ASSERT_TRUE(locked.ok());
+        AssociationManager manager;
+        manager.RestoreAssociations(kProgram, kProduct, HKEY_CURRENT_USER);
+        EXPECT_TRUE(manager.RestoreIncomplete());
+        EXPECT_EQ("-@RESTORE", Record(HKEY_CURRENT_USER, kClasses + ".htm")) << "the save area is kept";
+        EXPECT_EQ("userhtm", GetValue(HKEY_CURRENT_USER, kSave + "\\" + kClasses + ".htm", nullptr));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + "HTTP")) << "the other items are restored";
+    }
+    AssociationManager retry;
+    retry.RestoreAssociations(kProgram, kProduct, HKEY_CURRENT_USER);
+    EXPECT_FALSE(retry.RestoreIncomplete());
+    EXPECT_EQ(before, Snapshot(HKEY_CURRENT_USER));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSave));
 }
 
 } // namespace
