@@ -10,8 +10,14 @@
 // the first window is destroyed (exit 0) or 60 seconds pass (exit 2).
 // WM_APP to a window makes it set a new big icon on itself, as a program
 // changes its own icons (icon handles do not travel between processes).
+//
+//   HookTarget.exe send WINDOW MESSAGE-NAME
+//
+// Sends the registered message MESSAGE-NAME (wParam 0, lParam 0) to WINDOW
+// (hexadecimal) and exits with the result the receiver returned.
 #include <windows.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -52,6 +58,10 @@ HWND CreateKind(const char* kind)
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && !strcmp(argv[1], "send")) {
+        HWND window = (HWND)(UINT_PTR)strtoul(argv[2], nullptr, 16);
+        return (int)SendMessageA(window, RegisterWindowMessageA(argv[3]), 0, 0);
+    }
     if (argc < 4)
         return 1;
     WNDCLASSA windowClass = {};

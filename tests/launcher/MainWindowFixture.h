@@ -1,0 +1,160 @@
+// This test process as Quillet's first instance: its own main window class,
+// the shared block published, hand-offs recorded instead of launched, and
+// the messages of the main window recorded (message, wParam, lParam, result)
+// by a call-window-return hook on this thread.
+#pragma once
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/HookProtocol.h"
+#include "common/SharedBlockView.h"
+#include "launcher/DiagnosticLog.h"
+#include "launcher/LaunchFlow.h"
+#include "launcher/LauncherState.h"
+#include "launcher/MainWindow.h"
+#include "marking/WindowTracker.h"
+#include "tests/support/TestPaths.h"
+#include "tests/windowhooks/HookTestSupport.h"
+
+struct RecordedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result;
+    bool operator==(const RecordedMessage& other) const
+    {
+        return message == other.message && wParam == other.wParam && lParam == other.lParam &&
+               result == other.result;
+    }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const RecordedMessage& m)
+{
+    return out << "{0x" << std::hex << m.message << ", " << m.wParam << ", " << m.lParam << " -> "
+               << m.result << std::dec << "}";
+}
+
+class FirstInstanceTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Self() = this;
+        lstrcpyA(g_launcher.windowClassName, "QuilletTestMainWindow");
+        lstrcpyA(g_launcher.windowTitle, "Quillet test main window");
+        lstrcpyA(g_launcher.productCaption, "Quillet Test");
+        RegisterMainWindowClass(GetModuleHandleA(nullptr));
+        g_handOffLaunch = RecordHandOff;
+        g_tracker = WindowTrackerState();
+        hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, Record, nullptr, GetCurrentThreadId());
+        ASSERT_TRUE(StartSingleInstance(GetModuleHandleA(nullptr), "first command line"))
+            << "is another first instance running?";
+        mainWindow_ = g_launcher.mainWindow;
+        ASSERT_TRUE(IsWindow(mainWindow_));
+    }
+
+    void TearDown() override
+    {
+        UnhookWindowsHookEx(hook_);
+        if (IsWindow(mainWindow_))
+            DestroyWindow(mainWindow_);
+        DropQuitMessage();
+        g_handOffLaunch = RunLaunchFlow;
+        g_launcher.mainWindow = nullptr;
+        g_tracker = WindowTrackerState();
+        Self() = nullptr;
+    }
+
+    // True when the shutdown's WM_QUIT is waiting in this thread's queue
+    // (and takes it out, so that the test's own pumps go on).
+    static bool DropQuitMessage()
+    {
+        MSG message;
+        return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+    }
+
+    static bool SharedBlockExists()
+    {
+        SharedBlockView view;
+        return view.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME);
+    }
+
+    static HookSharedBlock ReadSharedBlock()
+    {
+        HookSharedBlock block = {0xdeadbeef, 0xdeadbeef};
+        SharedBlockView view;
+        if (view.OpenReadOnly(sizeof block, HOOK_SHARED_BLOCK_NAME))
+            view.Read(&block, sizeof block);
+        return block;
+    }
+
+    std::string MainWindowText() const
+    {
+        char text[1024] = "";
+        GetWindowTextA(mainWindow_, text, sizeof text);
+        return text;
+    }
+
+    // The recorded messages among MESSAGES, in the order they returned.
+    std::vector<RecordedMessage> Recorded(const std::vector<UINT>& messages) const
+    {
+        std::vector<RecordedMessage> chosen;
+        for (const RecordedMessage& m : recorded_)
+            for (UINT wanted : messages)
+                if (m.message == wanted)
+                    chosen.push_back(m);
+        return chosen;
+    }
+
+    // Starts Quillet.exe with ARGUMENTS; the process handle, or null.
+    static HANDLE StartQuillet(const std::string& arguments)
+    {
+        std::string commandLine = "\"" + BuiltBinary("Quillet.exe") + "\" " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info))
+            return nullptr;
+        CloseHandle(info.hThread);
+        return info.hProcess;
+    }
+
+    static DWORD WaitPumping(HANDLE process, DWORD timeout = 20000)
+    {
+        PumpUntil([process] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, timeout);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process, &code);
+        return code;
+    }
+
+    static FirstInstanceTest*& Self()
+    {
+        static FirstInstanceTest* self = nullptr;
+        return self;
+    }
+
+    // Called for every hand-off in place of the launch flow.
+    virtual void OnHandOff(const std::string& text) { handedOff_.push_back(text); }
+
+    HWND mainWindow_ = nullptr;
+    HookMessageIds ids_ = RegisterHookMessages();
+    std::vector<std::string> handedOff_;
+    std::vector<RecordedMessage> recorded_;
+
+private:
+    static void RecordHandOff(const std::string& text) { Self()->OnHandOff(text); }
+
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam)
+    {
+        auto call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (code >= 0 && Self() && call->hwnd == Self()->mainWindow_)
+            Self()->recorded_.push_back({call->message, call->wParam, call->lParam, call->lResult});
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    HHOOK hook_ = nullptr;
+};
