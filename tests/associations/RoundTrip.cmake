@@ -1,0 +1,11 @@
+# The round trip of the takeover (tests/associations/RoundTrip.sh): a shell
+# script that ctest runs natively inside the session, with RoundTripCheck.exe
+# working out and checking what "-INSTALL" must write.
+add_executable(roundtrip_check ${CMAKE_CURRENT_LIST_DIR}/RoundTripCheck/RoundTripCheck.cpp)
+set_target_properties(roundtrip_check PROPERTIES
+    OUTPUT_NAME RoundTripCheck
+    RUNTIME_OUTPUT_DIRECTORY ${QUILLET_TEST_OUTPUT})
+target_link_libraries(roundtrip_check PRIVATE advapi32)
+add_test(NAME association_round_trip
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/RoundTrip.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(association_round_trip PROPERTIES TIMEOUT 240)

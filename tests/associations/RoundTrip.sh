@@ -1,0 +1,210 @@
+#!/bin/bash
+# tests/associations/RoundTrip.sh BUILD_DIR [STATE...]
+#
+# The acceptance test of the takeover: for each starting state under
+# states/ (all of them by default), in a prefix of its own made from a
+# template prefix, export the per-user classes and the browser's settings
+# (and the machine-wide ones on Windows 2000), run "Quillet.exe -INSTALL",
+# check the wrapped commands and the save records (RoundTripCheck.exe),
+# run "Quillet.exe -UNINSTALL", export again and compare byte for byte. Only
+# the values "FileName", "Folder" and "Key" of the product's main key may
+# stay behind. Runs inside tools/wine-session (ctest does), but its prefixes
+# have wineservers of their own, ended before it returns.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [STATE...]" >&2; exit 2; }
+build=$(cd "$1" && pwd)
+shift
+[ -n "${DISPLAY:-}" ] || { echo "round trip: no display; run inside tools/wine-session" >&2; exit 2; }
+
+quillet=$build/bin/Quillet.exe
+check=$build/tests/RoundTripCheck.exe
+standin=$build/standin/iexplore.exe
+work=$build/wine/roundtrip
+template=$work/template
+prefix=$work/prefix
+for file in "$quillet" "$check" "$standin"; do
+    [ -f "$file" ] || { echo "round trip: $file is missing (build first)" >&2; exit 2; }
+done
+
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+quillet_win=$(winpath "$quillet")
+
+stop_server() { WINEPREFIX=$1 wineserver -k >/dev/null 2>&1; WINEPREFIX=$1 wineserver -w >/dev/null 2>&1; }
+trap 'stop_server "$prefix"; stop_server "$template"' EXIT
+
+# The template: a new XP prefix with the stand-in and the browser's registry
+# data, made once and again only when that data or Wine changes.
+stamp=$( (wine --version; sha1sum "$source_dir/tests/standin/xp-internet-explorer.reg" "$standin") | sha1sum)
+make_template() {
+    [ "$(cat "$template/.stamp" 2>/dev/null)" = "$stamp" ] && return 0
+    echo "round trip: preparing the template prefix (once)"
+    stop_server "$template"
+    rm -rf "$template" "$prefix"
+    mkdir -p "$template"
+    (
+        export WINEPREFIX=$template
+        wineboot -i >"$work/wineboot.log" 2>&1 &&
+        wine reg add 'HKCU\Software\Wine' /v Version /d winxp /f &&
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f &&
+        mkdir -p "$template/drive_c/Program Files/Internet Explorer" &&
+        cp -f "$standin" "$template/drive_c/Program Files/Internet Explorer/iexplore.exe" &&
+        "$source_dir/tools/load-browser-registry"
+    ) >/dev/null || { echo "round trip: the template prefix could not be made" >&2; return 1; }
+    stop_server "$template"
+    echo "$stamp" >"$template/.stamp"
+}
+
+# A fresh prefix: the template's registry over a hard-linked copy of its
+# drive (the states differ in the registry only).
+fresh_prefix() {
+    stop_server "$prefix"
+    if [ "$(cat "$prefix/.stamp" 2>/dev/null)" != "$stamp" ]; then
+        rm -rf "$prefix"
+        mkdir -p "$prefix"
+        cp -al "$template/drive_c" "$prefix/drive_c"
+        cp -a "$template/dosdevices" "$prefix/"
+        cp "$template/.stamp" "$prefix/.stamp"
+    fi
+    cp "$template"/*.reg "$template/.update-timestamp" "$prefix/"
+    WINEPREFIX=$prefix wineserver -p
+}
+
+# The keys compared, one export file each ("absent" when the key is not there).
+compared_keys() {
+    echo 'HKCU\Software\Classes'
+    echo 'HKCU\Software\Microsoft\Internet Explorer\Main'
+    if [ "$1" = win2k ]; then
+        echo 'HKLM\Software\Classes'
+        echo 'HKLM\Software\Microsoft\Internet Explorer\Main'
+    fi
+}
+
+export_keys() {  # VERSION FOLDER
+    mkdir -p "$2"
+    local n=0 key
+    while read -r key; do
+        n=$((n + 1))
+        wine reg export "$key" "$(winpath "$2/$n.reg")" /y >/dev/null 2>&1 || echo "absent $key" >"$2/$n.reg"
+    done < <(compared_keys "$1")
+}
+
+same_exports() {  # FOLDER FOLDER WHAT: byte for byte, with a readable diff when not
+    local file ok=0
+    for file in "$1"/*.reg; do
+        cmp -s "$file" "$2/$(basename "$file")" && continue
+        ok=1
+        echo "  $3: $(head -c 400 "$file" | iconv -f UTF-16 -t UTF-8 2>/dev/null | sed -n 3p) differs:"
+        diff <(iconv -f UTF-16 -t UTF-8 "$file" 2>/dev/null || cat "$file") \
+             <(iconv -f UTF-16 -t UTF-8 "$2/$(basename "$file")" 2>/dev/null || cat "$2/$(basename "$file")") \
+            | head -n 30 | sed 's/^/    /'
+    done
+    return $ok
+}
+
+# Value names of KEY, one a line (empty when the key is missing).
+value_names() {
+    wine reg query "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    \(.*\)    REG_[A-Z_]*    .*$/\1/p;s/^    \(.*\)    REG_[A-Z_]*$/\1/p'
+}
+
+product_left_over() {  # ROOT MAINVALUESBEFORE: what the product leaves beyond its main key's three values
+    local root=$1 before=$2 name problems=""
+    wine reg query "$root\\SOFTWARE\\Orvane\\Quillet\\Save" >/dev/null 2>&1 && problems+=" the save area is still there;"
+    local subkeys
+    subkeys=$(wine reg query "$root\\SOFTWARE\\Orvane\\Quillet" 2>/dev/null | tr -d '\r' | grep -i '^HKEY.*\\Quillet\\' | grep -vi '\\Main$')
+    [ -n "$subkeys" ] && problems+=" other keys: $subkeys;"
+    while read -r name; do
+        [ -z "$name" ] && continue
+        case "$name" in FileName|Folder|Key) continue ;; esac
+        grep -qxF "$name" <<<"$before" || problems+=" value $name stays in the main key;"
+    done < <(value_names "$root\\SOFTWARE\\Orvane\\Quillet\\Main")
+    echo "$problems"
+}
+
+run_state() {
+    local dir=$1 name version expected_exit out status failures=()
+    name=$(basename "$dir")
+    out=$work/states/$name
+    rm -rf "$out"
+    mkdir -p "$out"
+    version=$(cat "$dir/version" 2>/dev/null || echo winxp)
+    expected_exit=$(cat "$dir/install-exit" 2>/dev/null || echo 0)
+
+    fresh_prefix
+    export WINEPREFIX=$prefix
+    wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
+    [ -f "$dir/state.reg" ] && "$source_dir/tools/load-browser-registry" "$dir/state.reg"
+    local roots=(HKCU)
+    [ "$version" = win2k ] && roots+=(HKLM)
+    local main_before=()
+    for root in "${roots[@]}"; do
+        main_before+=("$(value_names "$root\\SOFTWARE\\Orvane\\Quillet\\Main")")
+    done
+    export_keys "$version" "$out/before"
+    wine "$check" expect "$quillet_win" "$(winpath "$out/expected.txt")" \
+        $([ "$version" = win2k ] && echo win2k) >/dev/null 2>&1
+
+    wine "$quillet" -INSTALL >/dev/null 2>&1
+    status=$?
+    [ "$status" = "$expected_exit" ] || failures+=("-INSTALL exited $status, want $expected_exit")
+    if [ "$expected_exit" != 0 ]; then
+        export_keys "$version" "$out/installed"
+        same_exports "$out/before" "$out/installed" "-INSTALL changed" || failures+=("-INSTALL changed the registry")
+        wine reg query 'HKCU\SOFTWARE\Orvane\Quillet\Save' >/dev/null 2>&1 && failures+=("-INSTALL left a save area")
+    else
+        wine "$check" verify "$(winpath "$out/expected.txt")" >"$out/verify.txt" 2>&1 \
+            || failures+=("the takeover is not what it should be: $(grep -c FAIL "$out/verify.txt") mismatches")
+        sed -n 's/^FAIL: /  /p' "$out/verify.txt" | head -n 20
+        if [ -f "$dir/install-twice" ]; then
+            export_keys "$version" "$out/installed"
+            wine reg export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-product.reg")" /y >/dev/null 2>&1
+            wine "$quillet" -INSTALL >/dev/null 2>&1
+            status=$?
+            [ "$status" = 0 ] || failures+=("the second -INSTALL exited $status, want 0")
+            export_keys "$version" "$out/installed-twice"
+            wine reg export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-twice-product.reg")" /y >/dev/null 2>&1
+            same_exports "$out/installed" "$out/installed-twice" "the second -INSTALL changed" \
+                || failures+=("the second -INSTALL changed the associations")
+            cmp -s "$out/installed-product.reg" "$out/installed-twice-product.reg" \
+                || failures+=("the second -INSTALL changed the save area or settings")
+        fi
+        wine "$quillet" -UNINSTALL >/dev/null 2>&1
+        status=$?
+        [ "$status" = 0 ] || failures+=("-UNINSTALL exited $status, want 0")
+        export_keys "$version" "$out/restored"
+        same_exports "$out/before" "$out/restored" "after -UNINSTALL" \
+            || failures+=("-UNINSTALL did not give back what -INSTALL found")
+        local i=0 left
+        for root in "${roots[@]}"; do
+            left=$(product_left_over "$root" "${main_before[$i]}")
+            [ -n "$left" ] && failures+=("$root:$left")
+            i=$((i + 1))
+        done
+    fi
+    stop_server "$prefix"
+    unset WINEPREFIX
+
+    if [ ${#failures[@]} -eq 0 ]; then
+        echo "PASS $name: $(cat "$dir/about" 2>/dev/null)"
+        return 0
+    fi
+    echo "FAIL $name: $(cat "$dir/about" 2>/dev/null)"
+    printf '  - %s\n' "${failures[@]}"
+    return 1
+}
+
+mkdir -p "$work"
+make_template || exit 1
+states=("$@")
+[ ${#states[@]} -eq 0 ] && states=($(ls "$here/states" | grep -v '\.md$'))
+failed=0
+for state in "${states[@]}"; do
+    run_state "$here/states/$state" || failed=$((failed + 1))
+done
+echo "round trip: ${#states[@]} states, $failed failed"
+[ $failed -eq 0 ]
