@@ -122,6 +122,8 @@ const ACL* CAceList::BuildAcl()
 
 void CAceList::CopyFromAcl(const ACL* acl)
 {
+    if (!acl)
+        throw CAtlException(E_INVALIDARG);
     acl_.clear();
     ACL_SIZE_INFORMATION size = {};
     if (!GetAclInformation(const_cast<ACL*>(acl), &size, sizeof size, AclSizeInformation))

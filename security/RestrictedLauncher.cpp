@@ -1,5 +1,6 @@
 #include "security/RestrictedLauncher.h"
 
+#include "common/UniqueHandle.h"
 #include "security/AccessToken.h"
 #include "security/AceList.h"
 #include "security/AtlException.h"
@@ -25,10 +26,10 @@ static void WriteStatus(char* message, DWORD capacity, const char* format, ...)
 
 // The code a failed step returns: never 0, which the caller reads as a
 // process started.
-static DWORD FailureCode(DWORD fallback = ERROR_GEN_FAILURE)
+static DWORD FailureCode()
 {
     DWORD error = GetLastError();
-    return error ? error : fallback;
+    return error ? error : ERROR_GEN_FAILURE;
 }
 
 static DWORD Fail(char* message, DWORD capacity, const char* step, DWORD code)
@@ -81,8 +82,8 @@ struct Launch {
 
 }  // namespace
 
-// Steps 1 to 3: Quillet's own token, and BUILTIN\Administrators as the one
-// group that the copy keeps for denying only.
+// Quillet's own token, and BUILTIN\Administrators as the one group that
+// the copy keeps for denying only.
 static DWORD OpenOwnToken(Launch& launch, char* message, DWORD capacity)
 {
     HANDLE token = nullptr;
@@ -97,8 +98,8 @@ static DWORD OpenOwnToken(Launch& launch, char* message, DWORD capacity)
     return ERROR_SUCCESS;
 }
 
-// Steps 4 to 6: the SID of the calling user, found through the name the
-// system gives for it.
+// The SID of the calling user, found through the name the system gives
+// for it.
 static DWORD FindUser(Launch& launch, char* message, DWORD capacity)
 {
     char userName[128] = {};
@@ -119,7 +120,7 @@ static DWORD FindUser(Launch& launch, char* message, DWORD capacity)
     return ERROR_SUCCESS;
 }
 
-// Steps 7 to 9. Objects that the restricted process creates get its token's
+// Objects that the restricted process creates get its token's
 // default DACL, whose entries for Administrators no longer grant it
 // anything: an entry for the user keeps those objects its own. The entry
 // stays on Quillet's token (one more for every launch), and the copy made
@@ -134,7 +135,7 @@ static void GrantUserDefaultDacl(Launch& launch)
     launch.processToken.ReplaceDefaultDacl(dacl);
 }
 
-// Steps 10 to 12. The process and its thread get the restricted token's
+// The process and its thread get the restricted token's
 // default DACL: a DACL of their own would grant nothing that one does not
 // already (the user, whom the browser runs as, has full access either way),
 // so no security attributes are built.
@@ -185,9 +186,13 @@ DWORD LaunchRestricted(const char* applicationName, char* commandLine, char* mes
     if (result != ERROR_SUCCESS)
         return result;
     // The primary thread's id, not the process id: the launch flow looks for
-    // the windows of that thread.
-    *threadId = started.dwThreadId;
-    *process = started.hProcess;
-    *thread = started.hThread;
+    // the windows of that thread. A handle nobody asked for is closed.
+    unique_handle processOwner(started.hProcess), threadOwner(started.hThread);
+    if (threadId)
+        *threadId = started.dwThreadId;
+    if (process)
+        *process = processOwner.release();
+    if (thread)
+        *thread = threadOwner.release();
     return ERROR_SUCCESS;
 }

@@ -1,9 +1,10 @@
 // A separate program for the security tests, for what one test process
 // cannot show by itself:
 //
-//   security_probe gate REPORT COMMAND...
-//       RunRestricted(COMMAND) under whatever Windows version Wine gives
-//       this program's name; writes what it saw to REPORT (one fact a line).
+//   security_probe gate REPORT CAPACITY COMMAND...
+//       RunRestricted(COMMAND) with a status buffer of CAPACITY characters,
+//       under whatever Windows version Wine gives this program's name;
+//       writes what it saw to REPORT (one fact a line).
 //   security_probe lock CAPTION
 //       LockComServerKey for product CAPTION, then ends without restoring,
 //       as a crashed Quillet would.
@@ -13,6 +14,7 @@
 
 #include <windows.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <string>
 
@@ -35,7 +37,7 @@ static std::string CommandAfterWords(int count)
     return text;
 }
 
-static int Gate(const char* reportPath, std::string command)
+static int Gate(const char* reportPath, DWORD capacity, std::string command)
 {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
@@ -44,7 +46,8 @@ static int Gate(const char* reportPath, std::string command)
     memset(message, 'x', sizeof message);
     DWORD threadId = sentinel;
     HANDLE process = (HANDLE)(ULONG_PTR)sentinel, thread = (HANDLE)(ULONG_PTR)sentinel;
-    DWORD result = RunRestricted(nullptr, &command[0], message, sizeof message, &threadId,
+    SetLastError(0xdeadbeef);  // a stale error must not become the result
+    DWORD result = RunRestricted(nullptr, &command[0], message, capacity, &threadId,
                                  &process, &thread);
     bool started = process != (HANDLE)(ULONG_PTR)sentinel;
     DWORD exitCode = STILL_ACTIVE;
@@ -68,8 +71,8 @@ static int Gate(const char* reportPath, std::string command)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 4 && strcmp(argv[1], "gate") == 0)
-        return Gate(argv[2], CommandAfterWords(3));
+    if (argc >= 5 && strcmp(argv[1], "gate") == 0)
+        return Gate(argv[2], strtoul(argv[3], nullptr, 10), CommandAfterWords(4));
     if (argc == 3 && strcmp(argv[1], "lock") == 0) {
         snprintf(g_launcher.productCaption, sizeof g_launcher.productCaption, "%s", argv[2]);
         LockComServerKey();
