@@ -8,35 +8,32 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-template <typename Visit>
-bool WalkProcesses(Visit visit)
+template <typename Entry, typename Visit>
+bool WalkSnapshot(DWORD flags, DWORD processId, BOOL(WINAPI* first)(HANDLE, Entry*),
+                  BOOL(WINAPI* next)(HANDLE, Entry*), Visit visit)
 {
-    unique_file snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    unique_file snapshot(CreateToolhelp32Snapshot(flags, processId));
     if (!snapshot)
         return false;
-    PROCESSENTRY32 entry = {};
+    Entry entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.get(), &entry); more;
-         more = Process32Next(snapshot.get(), &entry)) {
+    for (BOOL more = first(snapshot.get(), &entry); more; more = next(snapshot.get(), &entry)) {
         if (visit(entry))
             return true;
     }
     return false;
 }
 
+template <typename Visit>
+bool WalkProcesses(Visit visit)
+{
+    return WalkSnapshot<PROCESSENTRY32>(TH32CS_SNAPPROCESS, 0, Process32First, Process32Next, visit);
+}
+
 // PROCESS_ID 0 means the calling process.
 template <typename Visit>
 bool WalkModules(DWORD processId, Visit visit)
 {
-    unique_file snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
-    if (!snapshot)
-        return false;
-    MODULEENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Module32First(snapshot.get(), &entry); more;
-         more = Module32Next(snapshot.get(), &entry)) {
-        if (visit(entry))
-            return true;
-    }
-    return false;
+    return WalkSnapshot<MODULEENTRY32>(TH32CS_SNAPMODULE, processId, Module32First, Module32Next,
+                                       visit);
 }
