@@ -6,6 +6,7 @@
 #include "tests/support/TestProcess.h"
 #include "tests/support/TestRegistryKey.h"
 #include "tests/support/TestWindows.h"
+#include "tests/support/WineVersion.h"
 
 #include "common/UniqueHandle.h"
 
@@ -182,6 +183,29 @@ TEST(StandinReport, ParserRejectsWhatIsNotACompleteReport)
     for (const auto& test : bad) {
         SCOPED_TRACE(test.what);
         EXPECT_FALSE(ParseStandinReport(test.text, facts));
+    }
+}
+
+// The report names the Windows version the browser saw, and a test can
+// give one program another version than the prefix's.
+TEST(StandinReport, ReportsTheVersionTheProgramSees)
+{
+    if (!RunningOnWine())
+        GTEST_SKIP() << "the version of one program is changed only under Wine";
+    const struct {
+        const char* wine;
+        const char* seen;
+    } versions[] = {{"win2k", "5.0."}, {"winxp", "5.1."}, {"win2003", "5.2."}, {"win7", "6.1."}};
+    for (const auto& version : versions) {
+        SCOPED_TRACE(version.wine);
+        WineAppVersion appVersion("iexplore.exe", version.wine);
+        ASSERT_TRUE(appVersion.applied());
+        TestFile report = TestFile::InTemp("standin-version");
+        ASSERT_EQ(0u, RunProcess(StandinCommand(report.path(), "--exit"), kStartLimitMs));
+        StandinReport facts;
+        ASSERT_TRUE(ReadStandinReport(report.path(), facts));
+        EXPECT_EQ(0u, facts.version.rfind(version.seen, 0)) << facts.version;
+        EXPECT_EQ(" 2", facts.version.substr(facts.version.size() - 2));
     }
 }
 

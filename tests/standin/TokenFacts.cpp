@@ -97,6 +97,11 @@ std::string FormatReport(const TokenFacts& facts, const std::vector<std::string>
 {
     std::string text = "standin-report 1\n";
     text += "pid " + std::to_string(GetCurrentProcessId()) + "\n";
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (GetVersionExA(&version))
+        text += "version " + std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion)
+              + "." + std::to_string(version.dwBuildNumber) + " " + std::to_string(version.dwPlatformId) + "\n";
     text += std::string("commandline ") + GetCommandLineA() + "\n";
     for (const std::string& argument : arguments)
         text += "argument " + argument + "\n";

@@ -4,6 +4,7 @@
 // Report format, one fact a line, words separated by one blank:
 //   standin-report 1
 //   pid <decimal>
+//   version <major>.<minor>.<build> <platform id>   (GetVersionExA)
 //   commandline <the whole command line as the process got it>
 //   argument <one browser argument>            (each, in order)
 //   user <SID> <attributes 0x%08X>

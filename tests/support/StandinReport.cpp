@@ -46,6 +46,8 @@ bool ParseLine(const std::string& word, const std::string& rest, StandinReport& 
     }
     if (word == "commandline")
         report.commandLine = rest;
+    else if (word == "version")
+        report.version = rest;
     else if (word == "argument")
         report.arguments.push_back(rest);
     else if (word == "user")

@@ -19,6 +19,7 @@ struct ReportPrivilege {
 
 struct StandinReport {
     DWORD pid = 0;
+    std::string version;  // "5.1.2600 2": major.minor.build, platform id
     std::string commandLine;
     std::vector<std::string> arguments;
     ReportSid user;
