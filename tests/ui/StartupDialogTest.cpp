@@ -1,6 +1,7 @@
 #include "ui/Dialogs.h"
 
 #include "launcher/FormatText.h"
+#include "tests/support/TestPaths.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/resource.h"
 
@@ -20,6 +21,14 @@ void PostKey(HWND dialog, UINT key)
 {
     PostMessageA(dialog, WM_KEYDOWN, key, 0);
     PostMessageA(dialog, WM_KEYUP, key, 0xC0000001);
+}
+
+// Moves the real pointer as a mouse would, so that the system sees the moves.
+void MoveMouseTo(int x, int y)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65536 + width / 2) / width,
+                (y * 65536 + height / 2) / height, 0, 0);
 }
 
 // Which of the three faces (bitmaps 169, 170, 171) the dialog shows, judged
@@ -180,6 +189,52 @@ TEST_F(StartupDialogTest, ButtonsEnterAndTheLinkEachGiveTheirResult)
         EXPECT_EQ(c.commandLine, g_launcher.commandLine);
         EXPECT_EQ(1u, StoredSetting("While"));
         EXPECT_EQ(0xDEADBEEFu, StoredSetting("RunShow"));
+    }
+}
+
+// Dragging anywhere but on the buttons moves the dialog with the pointer:
+// the system's move loop holds the capture while the button is down.
+TEST_F(StartupDialogTest, DraggingTheFaceMovesTheDialog)
+{
+    StoreSetting("WhileShow", 20);
+    RECT before = {}, after = {};
+    POINT grip = {};
+    HWND captureWhileDown = nullptr;
+    DialogDriver driver({
+        {kTitle, 200, [&](HWND dialog) {
+             GetWindowRect(dialog, &before);
+             grip = kOffTheButtons;
+             ClientToScreen(dialog, &grip);
+             MoveMouseTo(grip.x, grip.y);
+             mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+         }},
+        {kTitle, 200, [&](HWND dialog) {
+             captureWhileDown = GetCapture();
+             EXPECT_EQ(dialog, captureWhileDown);
+             for (int step = 1; step <= 5; ++step) {
+                 MoveMouseTo(grip.x - 8 * step, grip.y + 6 * step);
+             }
+         }},
+        {kTitle, 200, [&](HWND) { mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0); }},
+        {kTitle, 200, [&](HWND dialog) {
+             GetWindowRect(dialog, &after);
+             PostKey(dialog, VK_ESCAPE);
+         }},
+    });
+    EXPECT_EQ(2, driver.Run(IDD_STARTUP, StartupDialogProc));
+    EXPECT_EQ(4u, driver.StepsDone());
+    EXPECT_NE(nullptr, captureWhileDown);
+    EXPECT_EQ(before.right - before.left, after.right - after.left);
+    if (RunningOnWine()) {
+        // WINE_GAP: Wine's move loop moves the window only for HTCAPTION or
+        // HTBORDER in the command's low bits; with HTCLIENT (0xF011) it runs
+        // but leaves the window where it was.
+        EXPECT_EQ(before.left, after.left);
+        EXPECT_EQ(before.top, after.top);
+    } else {
+        // The pointer went 40 pixels left and 30 down in five moves.
+        EXPECT_LT(after.left, before.left - 20);
+        EXPECT_GT(after.top, before.top + 15);
     }
 }
 
