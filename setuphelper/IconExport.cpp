@@ -9,6 +9,8 @@
 
 #include <shellapi.h>
 
+#include <climits>
+
 namespace {
 
 struct IconPair {

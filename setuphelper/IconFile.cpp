@@ -24,7 +24,8 @@ DWORD ColorTableEntries(const BITMAPINFOHEADER& header)
 {
     if (header.biBitCount > 8)
         return 0;
-    return header.biClrUsed ? header.biClrUsed : 1u << header.biBitCount;
+    DWORD full = 1u << header.biBitCount;
+    return header.biClrUsed && header.biClrUsed < full ? header.biClrUsed : full;
 }
 
 // The bitmap's format as GetDIBits reports it, made bottom-up BI_RGB at
@@ -78,6 +79,32 @@ void AppendBytes(std::vector<BYTE>& out, const T* data, size_t size)
     out.insert(out.end(), bytes, bytes + size);
 }
 
+// One image as the file holds it: the colour bitmap's header (its height
+// doubled for the colour rows and the mask rows), its colour table, its bits
+// and the mask's bits.
+bool ReadImage(HBITMAP colourBitmap, HBITMAP maskBitmap, BITMAPINFOHEADER& format,
+               std::vector<BYTE>& image)
+{
+    unique_hdc dc(CreateCompatibleDC(nullptr));
+    DibInfo colour, mask;
+    std::vector<BYTE> colourBits, maskBits;
+    if (!dc || !QueryFormat(dc.get(), colourBitmap, 0, colour) ||
+        !QueryFormat(dc.get(), maskBitmap, 1, mask) ||
+        mask.header.biWidth != colour.header.biWidth ||
+        mask.header.biHeight != colour.header.biHeight ||
+        !ReadBits(dc.get(), colourBitmap, colour, colourBits) ||
+        !ReadBits(dc.get(), maskBitmap, mask, maskBits))
+        return false;
+    format = colour.header;
+    BITMAPINFOHEADER stored = colour.header;
+    stored.biHeight *= 2;
+    AppendBytes(image, &stored, sizeof(stored));
+    AppendBytes(image, colour.colors, ColorTableEntries(colour.header) * sizeof(RGBQUAD));
+    AppendBytes(image, colourBits.data(), colourBits.size());
+    AppendBytes(image, maskBits.data(), maskBits.size());
+    return true;
+}
+
 }  // namespace
 
 bool IconFile::AddImage(HICON icon)
@@ -90,29 +117,13 @@ bool IconFile::AddImage(HICON icon)
     return colour && mask && AddImage(colour.get(), mask.get());
 }
 
-bool IconFile::AddImage(HBITMAP colourBitmap, HBITMAP maskBitmap)
+bool IconFile::AddImage(HBITMAP colour, HBITMAP mask)
 {
-    unique_hdc dc(CreateCompatibleDC(nullptr));
-    DibInfo colour, mask;
-    std::vector<BYTE> colourBits, maskBits;
-    if (!dc || !QueryFormat(dc.get(), colourBitmap, 0, colour) ||
-        !QueryFormat(dc.get(), maskBitmap, 1, mask) ||
-        mask.header.biWidth != colour.header.biWidth ||
-        mask.header.biHeight != colour.header.biHeight ||
-        !ReadBits(dc.get(), colourBitmap, colour, colourBits) ||
-        !ReadBits(dc.get(), maskBitmap, mask, maskBits))
-        return false;
-
-    DWORD tableBytes = ColorTableEntries(colour.header) * sizeof(RGBQUAD);
+    BITMAPINFOHEADER format;
     std::vector<BYTE> image;
-    BITMAPINFOHEADER stored = colour.header;
-    stored.biHeight *= 2;  // the colour rows, then the mask rows
-    AppendBytes(image, &stored, sizeof(stored));
-    AppendBytes(image, colour.colors, tableBytes);
-    AppendBytes(image, colourBits.data(), colourBits.size());
-    AppendBytes(image, maskBits.data(), maskBits.size());
-
-    AppendOrThrow(entries_, MakeEntry(colour.header, (DWORD)image.size()));
+    if (!ReadImage(colour, mask, format, image))
+        return false;
+    AppendOrThrow(entries_, MakeEntry(format, (DWORD)image.size()));
     AppendOrThrow(images_, std::move(image));
     // Every image added moves the data of those before it by one entry.
     DWORD offset = sizeof(IconDirectoryHeader) + entries_.size() * sizeof(IconDirectoryEntry);
