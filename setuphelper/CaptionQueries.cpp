@@ -125,11 +125,13 @@ bool ValidArguments(LPCSTR className, DWORD* size)
 
 extern "C" BOOL WINAPI GetFirstCaption(LPCSTR className, char* buffer, DWORD* size)
 {
-    if (!ValidArguments(className, size)) {
+    BOOL delivered = ValidArguments(className, size) &&
+                     GuardExport(FALSE, [=] { return FirstCaption(className, buffer, size); });
+    // Nothing delivered leaves nothing to fetch, also after a memory shortage
+    // half-way through.
+    if (!delivered)
         captionQueryState.Clear();
-        return FALSE;
-    }
-    return GuardExport(FALSE, [=] { return FirstCaption(className, buffer, size); });
+    return delivered;
 }
 
 extern "C" BOOL WINAPI GetNextCaption(LPCSTR className, char* buffer, DWORD* size)

@@ -8,6 +8,10 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+// The ANSI entries, as every caller of the walks reads them.
+static_assert(sizeof(PROCESSENTRY32) == 296, "ANSI process entry");
+static_assert(sizeof(MODULEENTRY32) == 548, "ANSI module entry");
+
 template <typename Entry, typename Visit>
 bool WalkSnapshot(DWORD flags, DWORD processId, BOOL(WINAPI* first)(HANDLE, Entry*),
                   BOOL(WINAPI* next)(HANDLE, Entry*), Visit visit)
