@@ -40,6 +40,18 @@ bool ReadNumberThenComma(const char*& text, unsigned& number)
     return true;
 }
 
+// Copies TEXT (null: empty); a copy that finds no memory leaves the field empty.
+bool CopyText(std::string& field, const char* text) noexcept
+{
+    try {
+        field = text ? text : "";
+        return true;
+    } catch (const std::bad_alloc&) {
+        field.clear();
+        return false;
+    }
+}
+
 } // namespace
 
 LinkMarkup SplitLinkMarkup(const std::string& label)
@@ -90,12 +102,8 @@ bool HyperLink::ParseColour(const char* text, COLORREF& colour) noexcept
 
 BOOL HyperLink::SetHyperLink(const char* target) noexcept
 {
-    try {
-        target_ = target ? target : "";
-    } catch (const std::bad_alloc&) {
-        target_.clear();
+    if (!CopyText(target_, target))
         return FALSE;
-    }
     if (label_.empty())
         ComputeLabelRect();
     if (tooltip_) {
@@ -107,12 +115,8 @@ BOOL HyperLink::SetHyperLink(const char* target) noexcept
 
 BOOL HyperLink::SetLabel(const char* text) noexcept
 {
-    try {
-        label_ = text ? text : "";
-    } catch (const std::bad_alloc&) {
-        label_.clear();
+    if (!CopyText(label_, text))
         return FALSE;
-    }
     ComputeLabelRect();
     if (control_)
         SetWindowTextA(control_, label_.c_str());
@@ -275,6 +279,12 @@ void HyperLink::ReadAnchorColours() noexcept
 
 // --- Label rectangle -----------------------------------------------------------
 
+UINT HyperLink::TextAlignment() const noexcept
+{
+    DWORD type = GetWindowLongA(control_, GWL_STYLE) & SS_TYPEMASK;
+    return type == SS_CENTER ? DT_CENTER : type == SS_RIGHT ? DT_RIGHT : DT_LEFT;
+}
+
 void HyperLink::ComputeLabelRect() noexcept
 {
     if (!control_)
@@ -290,8 +300,7 @@ void HyperLink::ComputeLabelRect() noexcept
     if (extendedStyle_ & UseMarkup) {
         ComputeMarkupRect(dc.get(), rect);
     } else {
-        DWORD style = GetWindowLongA(control_, GWL_STYLE);
-        UINT align = (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : (style & SS_TYPEMASK) == SS_RIGHT ? DT_RIGHT : DT_LEFT;
+        UINT align = TextAlignment();
         select_object_scope font(dc.get(), linkFont_ ? linkFont_ : normalFont_);
         DrawTextA(dc.get(), ShownText().c_str(), -1, &rect, DT_CALCRECT | DT_NOPREFIX | align);
         int width = rect.right - rect.left;
@@ -358,8 +367,7 @@ void HyperLink::Paint(HDC dc, POINT origin) noexcept
 
 void HyperLink::DrawPlainLabel(HDC dc, const RECT& rect) noexcept
 {
-    DWORD style = GetWindowLongA(control_, GWL_STYLE);
-    UINT align = (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : (style & SS_TYPEMASK) == SS_RIGHT ? DT_RIGHT : DT_LEFT;
+    UINT align = TextAlignment();
     COLORREF previous = SetTextColor(dc, CurrentLinkColour());
     select_object_scope font(dc, CurrentLinkFont());
     RECT box = rect;

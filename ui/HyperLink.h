@@ -77,6 +77,7 @@ private:
     void CreateTooltip() noexcept;
     void ReadAnchorColours() noexcept;
     void ComputeLabelRect() noexcept;
+    UINT TextAlignment() const noexcept;
     void ComputeMarkupRect(HDC dc, RECT& rect) noexcept;
     void UpdateTooltip() noexcept;
 

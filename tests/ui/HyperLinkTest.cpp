@@ -167,6 +167,32 @@ TEST_F(HyperLinkTest, UnforcedDetachLeavesAForeignProcedure)
     EXPECT_NE(linkProcedure, GetWindowLongPtrA(control_, GWLP_WNDPROC));
 }
 
+// Without markup the label rectangle is the text's extent in the link font,
+// placed as the static's alignment says.
+TEST_F(HyperLinkTest, LabelRectangleFollowsTheAlignment)
+{
+    struct { const char* name; DWORD style; } cases[] = {
+        {"left", SS_LEFT}, {"centre", SS_CENTER}, {"right", SS_RIGHT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeStatic("notice", c.style);
+        Attach(HyperLink::CommandButton);
+        HDC dc = GetDC(control_);
+        SIZE text = {};
+        HGDIOBJ old = SelectObject(dc, link_.LinkFont());
+        GetTextExtentPoint32A(dc, "notice", 6, &text);
+        SelectObject(dc, old);
+        ReleaseDC(control_, dc);
+        const RECT label = link_.LabelRect();
+        int expectedLeft = c.style == SS_LEFT ? 0 : c.style == SS_CENTER ? (300 - text.cx) / 2 : 300 - text.cx;
+        EXPECT_EQ(expectedLeft, label.left);
+        EXPECT_EQ(expectedLeft + text.cx, label.right);
+        EXPECT_EQ(0, label.top);
+        link_.Reset();
+        DestroyWindow(control_);
+    }
+}
+
 // "<A>" ... "</A>": only the marked part is the link. It starts where the
 // plain text before it ends and is as wide as the marked text in the link
 // font; clicks on the plain text do nothing.
