@@ -93,3 +93,67 @@ TEST_F(EntryProcessTest, VersionWithoutRestrictedStartLeavesAPendingLaunchThatEx
     EXPECT_EQ("Application " + text + " cannot be run in safe mode.", boxes[0].text);
     EXPECT_FALSE(report_.Exists());
 }
+
+TEST_F(EntryProcessTest, OddCommandLinesReachTheBrowserFallbackUnharmed)
+{
+    // None of these is a program: each goes to the browser from the setup
+    // record with what follows a browser name, or the whole text.
+    StandinRegistryOptions options("--stay=300 --report=" + report_.path());
+    const struct { const char* name; std::string commandLine; std::vector<std::string> arguments; } cases[] = {
+        {"unbalanced quote", "\"http://a.example/x y", {"http://a.example/x y"}},
+        {"repeated switches", "-nosplash -NOSPLASH -NoCaption -NOCAPTION http://a.example/",
+         {"-NOSPLASH", "-NOCAPTION", "http://a.example/"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(report_.path().c_str());
+        std::vector<SeenMessageBox> boxes;
+        EXPECT_EQ(0u, quillet_.Run(c.commandLine, 20000, &boxes));
+        EXPECT_TRUE(boxes.empty());
+        StandinReport report;
+        ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+        EXPECT_EQ(c.arguments, report.arguments);
+        EXPECT_TRUE(report.AdministratorsDenyOnly());
+    }
+}
+
+TEST_F(EntryProcessTest, EmptyCommandLineOpensTheSettingsDialogAndLaunchesNothing)
+{
+    // Blanks alone are no arguments: the program gets an empty command line.
+    StandinRegistryOptions options("--stay=300 --report=" + report_.path());
+    const struct { const char* name; const char* commandLine; WORD answer; } cases[] = {
+        {"empty, OK", "", IDOK},
+        {"blanks, Cancel", "     ", IDCANCEL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<SeenMessageBox> dialogs;
+        EXPECT_EQ(0u, quillet_.Run(c.commandLine, 20000, &dialogs, c.answer));
+        // OK may go on to the settings dialog's own association prompts.
+        ASSERT_LE(1u, dialogs.size());
+        EXPECT_EQ("Orvane Quillet", dialogs[0].caption);
+        EXPECT_FALSE(report_.Exists());
+    }
+}
+
+TEST_F(EntryProcessTest, LongestCommandLineIsCarriedWhole)
+{
+    // As long as a process's command line may be, with Quillet's own path.
+    StandinRegistryOptions options("--stay=300 --report=" + report_.path());
+    std::string commandLine = std::string(32767 - 3 - quillet_.Program().size() - 1, 'z');
+    std::vector<SeenMessageBox> boxes;
+    EXPECT_EQ(0u, quillet_.Run(commandLine, 20000, &boxes));
+    if (RunningOnWine()) {
+        // WINE_GAP: Wine starts command lines longer than 32,767 characters,
+        // so the browser in front of the text still starts, with all of it.
+        EXPECT_TRUE(boxes.empty());
+        StandinReport report;
+        ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+        ASSERT_EQ(1u, report.arguments.size());
+        EXPECT_TRUE(commandLine == report.arguments[0]);
+    } else {
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_TRUE("Invalid application name - " + commandLine == boxes[0].text);
+        EXPECT_FALSE(report_.Exists());
+    }
+}

@@ -1,7 +1,7 @@
 #include "tests/launcher/MessageBoxWatcher.h"
 
-MessageBoxWatcher::MessageBoxWatcher(DWORD threadId)
-    : threadId_(threadId), stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+MessageBoxWatcher::MessageBoxWatcher(DWORD threadId, WORD answer)
+    : threadId_(threadId), answer_(answer), stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       watcher_(CreateThread(nullptr, 0, Watch, this, 0, nullptr))
 {
 }
@@ -46,6 +46,6 @@ BOOL CALLBACK MessageBoxWatcher::Answer(HWND window, LPARAM self)
     watcher->seen_.push_back({text.data(), caption, GetWindow(window, GW_OWNER) != nullptr});
     // Disabled at once so that the next round does not count it again.
     EnableWindow(window, FALSE);
-    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    PostMessageA(window, WM_COMMAND, watcher->answer_, 0);
     return TRUE;
 }

@@ -1,5 +1,5 @@
-// Answers the message boxes that a thread of this process shows, so that a
-// test can run code that warns the user, and records what the boxes said.
+// Answers the message boxes (and other dialogs) that a thread shows, so that
+// a test can run code that warns the user, and records what they said.
 #pragma once
 
 #include <windows.h>
@@ -14,8 +14,9 @@ struct SeenMessageBox {
 
 class MessageBoxWatcher {
 public:
-    // Watches the boxes of THREADID (the calling thread by default).
-    explicit MessageBoxWatcher(DWORD threadId = GetCurrentThreadId());
+    // Watches the boxes of THREADID (the calling thread by default) and
+    // answers each with the command ANSWER.
+    explicit MessageBoxWatcher(DWORD threadId = GetCurrentThreadId(), WORD answer = IDOK);
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -28,6 +29,7 @@ private:
     static BOOL CALLBACK Answer(HWND window, LPARAM self);
 
     DWORD threadId_;
+    WORD answer_;
     HANDLE stop_;
     HANDLE watcher_;
     std::vector<SeenMessageBox> seen_;

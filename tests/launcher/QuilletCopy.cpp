@@ -8,7 +8,7 @@ namespace {
 
 const char kProductKey[] = "SOFTWARE\\Orvane\\Quillet";
 const char kMainKey[] = "SOFTWARE\\Orvane\\Quillet\\Main";
-const char* const kTouchedValues[] = {"Log", "Key", "RunShow"};
+const char* const kTouchedValues[] = {"Log", "Key", "RunShow", "WhileShow"};
 
 bool KeyExists(const char* path)
 {
@@ -39,12 +39,13 @@ QuilletCopy::~QuilletCopy()
     RemoveDirectoryA(folder_.c_str());
 }
 
-DWORD QuilletCopy::Run(const std::string& arguments, DWORD timeout, std::vector<SeenMessageBox>* boxes) const
+DWORD QuilletCopy::Run(const std::string& arguments, DWORD timeout, std::vector<SeenMessageBox>* boxes,
+                        WORD answer) const
 {
     TestProcess quillet;
     if (!quillet.Start(Quoted(Program()) + " " + arguments))
         return ~0u;
-    MessageBoxWatcher watcher(boxes ? quillet.ThreadId() : 0);
+    MessageBoxWatcher watcher(boxes ? quillet.ThreadId() : 0, answer);
     DWORD exitCode = quillet.WaitOrKill(timeout);
     if (boxes)
         *boxes = watcher.Stop();
@@ -53,7 +54,7 @@ DWORD QuilletCopy::Run(const std::string& arguments, DWORD timeout, std::vector<
 
 ProductSettings::ProductSettings() : productKeyExisted_(KeyExists(kProductKey))
 {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         Saved& saved = saved_[i];
         saved.name = kTouchedValues[i];
         DWORD size = sizeof saved.value;

@@ -22,9 +22,9 @@ public:
     // Starts the copy with ARGUMENTS and waits up to TIMEOUT ms for its end.
     // The exit code, 0xDEAD when it had to be killed, ~0u when it could not
     // be started. With BOXES, the message boxes of
-    // its main thread are answered and recorded there.
+    // its main thread are answered with ANSWER and recorded there.
     DWORD Run(const std::string& arguments, DWORD timeout = 20000,
-              std::vector<SeenMessageBox>* boxes = nullptr) const;
+              std::vector<SeenMessageBox>* boxes = nullptr, WORD answer = IDOK) const;
 
 private:
     std::string folder_;
@@ -48,5 +48,5 @@ private:
         DWORD value;
     };
     bool productKeyExisted_;
-    Saved saved_[3];
+    Saved saved_[4];
 };
