@@ -94,10 +94,11 @@ LRESULT OnWindowEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 // Hooks first, then the block: no hook procedure may find a window that no
-// longer listens.
-void OnDestroy()
+// longer listens. A second instance's window, never published, shuts
+// nothing down.
+void OnDestroy(HWND window)
 {
-    if (s_ended)
+    if (s_ended || window != g_launcher.mainWindow)
         return;
     s_ended = true;
     UnhookAll();
@@ -182,7 +183,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnWindowEvent(window, message, wParam, lParam);
     switch (message) {
     case WM_DESTROY:
-        OnDestroy();
+        OnDestroy(window);
         return 0;
     case WM_COMMAND:
         return OnCommand(window, message, wParam, lParam);

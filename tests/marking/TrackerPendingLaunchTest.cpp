@@ -4,39 +4,6 @@
 
 namespace {
 
-// Answers the message boxes of this thread and keeps their texts.
-class MessageBoxAnswerer {
-public:
-    MessageBoxAnswerer()
-    {
-        Texts().clear();
-        hook_ = SetWindowsHookExA(WH_CBT, Answer, nullptr, GetCurrentThreadId());
-    }
-    ~MessageBoxAnswerer() { UnhookWindowsHookEx(hook_); }
-    static std::vector<std::string>& Texts()
-    {
-        static std::vector<std::string> texts;
-        return texts;
-    }
-
-private:
-    static LRESULT CALLBACK Answer(int code, WPARAM wParam, LPARAM lParam)
-    {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        char className[16] = "";
-        if (code == HCBT_ACTIVATE && GetClassNameA(box, className, sizeof className) &&
-            !lstrcmpA(className, "#32770")) {
-            char text[2048] = "", caption[256] = "";
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            GetWindowTextA(box, caption, sizeof caption);
-            Texts().push_back(std::string(caption) + ": " + text);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    HHOOK hook_;
-};
-
 TEST_F(TrackerTest, PendingTimerIdsCountUpAndWrapToOneAfter0xFFFFFFFE)
 {
     struct Case {
@@ -89,10 +56,10 @@ TEST_F(TrackerTest, AnExpiredLaunchIsReportedAndEndsAnIdleInstance)
     AddPendingLaunch("second.exe -b");
     UINT first = g_tracker.pendingLaunches[0].timerId;
     {
-        MessageBoxAnswerer answerer;
+        DialogAnswerer answerer;
         ExpirePendingLaunch(first);
         EXPECT_EQ(std::vector<std::string>{"Tracker Test: Application first.exe -a cannot be run in safe mode."},
-                  MessageBoxAnswerer::Texts());
+                  DialogAnswerer::Seen());
     }
     ASSERT_EQ(1u, g_tracker.pendingLaunches.size());
     EXPECT_EQ("second.exe -b", g_tracker.pendingLaunches[0].text);
@@ -104,7 +71,7 @@ TEST_F(TrackerTest, AnExpiredLaunchIsReportedAndEndsAnIdleInstance)
     g_pendingLaunchPeriod = 50;
     AddPendingLaunch(std::string(1200, 'x'));
     g_pendingLaunchPeriod = 10000;
-    MessageBoxAnswerer answerer;
+    DialogAnswerer answerer;
     MSG message = {};
     DWORD start = GetTickCount();
     while (!PeekMessageA(&message, recorder_.Window(), WM_TIMER, WM_TIMER, PM_REMOVE) &&
@@ -114,7 +81,7 @@ TEST_F(TrackerTest, AnExpiredLaunchIsReportedAndEndsAnIdleInstance)
     ExpirePendingLaunch(message.wParam);
     EXPECT_EQ(std::vector<std::string>{"Tracker Test: Application " + std::string(1200, 'x') +
                                        " cannot be run in safe mode."},
-              MessageBoxAnswerer::Texts());
+              DialogAnswerer::Seen());
     EXPECT_TRUE(g_tracker.pendingLaunches.empty());
     EXPECT_EQ(1, DestroyRecorder::Count());
     EXPECT_TRUE(LogContainsInOrder({"REMOVE NOT RUN ( first.exe -a )", "REMOVE NOT RUN ( " + std::string(1200, 'x') + " )"}));

@@ -226,6 +226,50 @@ private:
     HMODULE module_;
 };
 
+// Answers the dialog boxes (message boxes included) this thread opens, with
+// IDOK, and keeps what each said: "caption: text".
+class DialogAnswerer {
+public:
+    DialogAnswerer()
+    {
+        Seen().clear();
+        Owners().clear();
+        hook_ = SetWindowsHookExA(WH_CBT, Answer, nullptr, GetCurrentThreadId());
+    }
+    ~DialogAnswerer() { UnhookWindowsHookEx(hook_); }
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+    static std::vector<std::string>& Seen()
+    {
+        static std::vector<std::string> seen;
+        return seen;
+    }
+    static std::vector<HWND>& Owners()
+    {
+        static std::vector<HWND> owners;
+        return owners;
+    }
+
+private:
+    static LRESULT CALLBACK Answer(int code, WPARAM wParam, LPARAM lParam)
+    {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        char className[16] = "";
+        if (code == HCBT_ACTIVATE && GetClassNameA(box, className, sizeof className) &&
+            !lstrcmpA(className, "#32770")) {
+            char text[2048] = "", caption[256] = "";
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);   // a message box's text
+            GetWindowTextA(box, caption, sizeof caption);
+            Seen().push_back(std::string(caption) + ": " + text);
+            Owners().push_back(GetWindow(box, GW_OWNER));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook_;
+};
+
 typedef int(__cdecl* HookWindowRetFunction)(HWND, HHOOK*, void*);
 typedef int(__cdecl* HookCbtFunction)(HWND, HHOOK*, HOOKPROC);
 typedef BOOL(__cdecl* UnHookWindowFunction)(HWND, HHOOK);

@@ -1,0 +1,187 @@
+// The rows of the main window's procedure and the shutdown that every way
+// of ending the instance runs through.
+#include "tests/launcher/MainWindowFixture.h"
+
+#include "ui/resource.h"
+
+namespace {
+
+class MainWindowTest : public FirstInstanceTest {
+protected:
+    void SetUp() override
+    {
+        FirstInstanceTest::SetUp();
+        logPath_ = TempFilePath("mainwindow-hookwnd");
+        DeleteFileA(logPath_.c_str());
+        hookLog.SetFile(logPath_.c_str());
+    }
+    void TearDown() override
+    {
+        hookLog.SetFile("");
+        DeleteFileA(logPath_.c_str());
+        FirstInstanceTest::TearDown();
+    }
+
+    // Dispatches until the queue is empty; true when WM_QUIT came by.
+    static bool DispatchAndSeeQuit(DWORD milliseconds = 500)
+    {
+        bool quit = false;
+        DWORD start = GetTickCount();
+        do {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT)
+                    quit = true;
+                DispatchMessageA(&message);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        } while (!quit && GetTickCount() - start < milliseconds);
+        return quit;
+    }
+
+    // The shutdown ran: hooks gone, tracker empty, block closed, WM_QUIT.
+    void ExpectShutDown(const std::vector<HHOOK>& hooks, bool quitAlreadySeen = false)
+    {
+        for (HHOOK hook : hooks) {
+            EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "still installed: " << hook;
+        }
+        EXPECT_TRUE(g_tracker.hookIds.empty());
+        EXPECT_EQ(nullptr, g_tracker.gHookCBT);
+        EXPECT_FALSE(SharedBlockExists());
+        if (!quitAlreadySeen) {
+            EXPECT_TRUE(DropQuitMessage());
+        }
+    }
+
+    std::string LogText() const
+    {
+        std::string text;
+        HANDLE file = CreateFileA(logPath_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return text;
+        text.resize(GetFileSize(file, nullptr));
+        DWORD read = 0;
+        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
+        CloseHandle(file);
+        return text;
+    }
+
+    bool LogContainsUnhookRecords() const
+    {
+        std::string text = LogText();
+        return text.find("UnHookWnd(hookId.hWnd, hookId.hHook) -> BOOL rez = 1; ERROR rez = 0\r") !=
+                   std::string::npos &&
+               text.find("UnHookWnd(NULL, gHookCBT) -> BOOL rez = 1; ERROR rez = 0\r") != std::string::npos;
+    }
+
+    std::string logPath_;
+};
+
+TEST_F(MainWindowTest, WindowEventsReachTheirHandlersAndTheLastDestroyEndsTheInstance)
+{
+    HookTarget browser({"overlapped"});
+    ASSERT_TRUE(browser.Started());
+    HWND window = browser.Window(0);
+    TrackLaunchedWindow(window, nullptr, nullptr);
+    ASSERT_EQ(1u, g_tracker.hookIds.size());
+    std::vector<HHOOK> hooks = {g_tracker.hookIds[0].hHook, g_tracker.gHookCBT};
+    // The CBT hook is published beside the main window.
+    EXPECT_EQ((DWORD)(UINT_PTR)g_tracker.gHookCBT, ReadSharedBlock().cbtHook);
+    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, ReadSharedBlock().mainWindow);
+    recorded_.clear();
+
+    LPARAM reported = reinterpret_cast<LPARAM>(window);
+    EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, 3, reported));
+    EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.hookExit, 0, 0));
+    EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, WindowEventCaption, reported));
+    EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, WindowEventIcon, reported));
+    EXPECT_EQ(1u, g_tracker.hookIds.size());
+    EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, WindowEventDestroyed, reported));
+
+    std::vector<RecordedMessage> expected = {
+        {ids_.windowEvent, 3, reported, 0},
+        {ids_.hookExit, 0, 0, 0},
+        {ids_.windowEvent, WindowEventCaption, reported, 0},
+        {ids_.windowEvent, WindowEventIcon, reported, 0},
+        {WM_DESTROY, 0, 0, 0},   // sent by the closing check, nested
+        {ids_.windowEvent, WindowEventDestroyed, reported, 0},
+    };
+    EXPECT_EQ(expected, Recorded({ids_.windowEvent, ids_.hookExit, WM_DESTROY}));
+    ExpectShutDown(hooks);
+    // Only the messages ran: the window itself lives until the process ends.
+    EXPECT_TRUE(IsWindow(mainWindow_));
+    EXPECT_EQ(0u, browser.CloseAndWait());
+
+    // The next start is a first instance again.
+    ASSERT_TRUE(StartSingleInstance(GetModuleHandleA(nullptr), "next"));
+    EXPECT_NE(mainWindow_, g_launcher.mainWindow);
+    DestroyWindow(mainWindow_);
+    mainWindow_ = g_launcher.mainWindow;
+    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, ReadSharedBlock().mainWindow);
+}
+
+TEST_F(MainWindowTest, ExitCommandEndsTheInstanceThroughTheSameShutdown)
+{
+    HookTarget browser({"overlapped"});
+    ASSERT_TRUE(browser.Started());
+    TrackLaunchedWindow(browser.Window(0), nullptr, nullptr);
+    std::vector<HHOOK> hooks = {g_tracker.hookIds[0].hHook, g_tracker.gHookCBT};
+    recorded_.clear();
+
+    PostMessageA(mainWindow_, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_TRUE(DispatchAndSeeQuit());
+    EXPECT_FALSE(IsWindow(mainWindow_));
+    // The posted command itself is dispatched, not sent: the hook sees only
+    // what DestroyWindow sends.
+    std::vector<RecordedMessage> expected = {
+        {WM_DESTROY, 0, 0, 0},
+        {WM_NCDESTROY, 0, 0, 0},
+    };
+    EXPECT_EQ(expected, Recorded({WM_COMMAND, WM_DESTROY, WM_NCDESTROY}));
+    ExpectShutDown(hooks, true);
+    EXPECT_TRUE(LogContainsUnhookRecords());
+    EXPECT_EQ(0u, browser.CloseAndWait());
+}
+
+TEST_F(MainWindowTest, AnUntrackedNewWindowIsLoggedAndAnIdleInstanceEnds)
+{
+    HookTarget stranger({"overlapped"});
+    ASSERT_TRUE(stranger.Started());
+    PostMessageA(mainWindow_, ids_.createWindow, reinterpret_cast<WPARAM>(stranger.Window(0)),
+                 stranger.ProcessId());
+    EXPECT_TRUE(DispatchAndSeeQuit());
+    ExpectShutDown({}, true);
+    char expected[64];
+    wsprintfA(expected, "__ NEW WND __ (0x%.08X)\r__HookTargetWindow __\r",
+              (UINT)(UINT_PTR)stranger.Window(0));
+    EXPECT_EQ(expected, LogText());
+    EXPECT_EQ(0u, stranger.CloseAndWait());
+}
+
+TEST_F(MainWindowTest, AnExpiringPendingLaunchWarnsAndEndsTheInstance)
+{
+    g_pendingLaunchPeriod = 50;
+    AddPendingLaunch("C:\\gone\\browser.exe http://example.invalid/");
+    g_pendingLaunchPeriod = 10000;
+    DialogAnswerer answerer;
+    EXPECT_TRUE(DispatchAndSeeQuit(5000));
+    EXPECT_EQ(std::vector<std::string>{
+                  "Quillet Test: Application C:\\gone\\browser.exe http://example.invalid/ cannot be run in safe mode."},
+              DialogAnswerer::Seen());
+    EXPECT_EQ(std::vector<HWND>{mainWindow_}, DialogAnswerer::Owners());
+    EXPECT_TRUE(g_tracker.pendingLaunches.empty());
+    ExpectShutDown({}, true);
+}
+
+TEST_F(MainWindowTest, AboutCommandOpensTheAboutBoxOwnedByTheMainWindow)
+{
+    DialogAnswerer answerer;
+    EXPECT_EQ(0, SendMessageA(mainWindow_, WM_COMMAND, IDM_ABOUT, 0));
+    ASSERT_EQ(1u, DialogAnswerer::Owners().size());
+    EXPECT_EQ(mainWindow_, DialogAnswerer::Owners()[0]);
+    EXPECT_TRUE(SharedBlockExists());
+    EXPECT_FALSE(DropQuitMessage());
+}
+
+}  // namespace
