@@ -143,6 +143,7 @@ private:
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = DefWindowProcA;
         windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
         windowClass.lpszClassName = kClassName;
         RegisterClassA(&windowClass);  // fails harmlessly once it exists
     }
