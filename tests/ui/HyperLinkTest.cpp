@@ -74,8 +74,9 @@ TEST_F(HyperLinkTest, TakesTheBrowsersAnchorColours)
 {
     const char kKey[] = "Software\\Microsoft\\Internet Explorer\\Settings";
     HKEY key = nullptr;
+    DWORD disposition = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &key, nullptr));
+                                             &key, &disposition));
     struct Saved { const char* name; std::string value; bool existed; } saved[] = {
         {"Anchor Color", "", false}, {"Anchor Color Visited", "", false}};
     for (auto& s : saved) {
@@ -99,6 +100,8 @@ TEST_F(HyperLinkTest, TakesTheBrowsersAnchorColours)
             RegDeleteValueA(key, s.name);
     }
     RegCloseKey(key);
+    if (disposition == REG_CREATED_NEW_KEY)
+        RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
 }
 
 // Clicks, Enter and Space report in command mode as WM_COMMAND and in
