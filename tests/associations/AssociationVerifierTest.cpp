@@ -66,6 +66,24 @@ TEST_F(AssociationVerifier, AnalyzeCommandCountsTheExecutables)
     }
 }
 
+// Runs in the ANSI code page of the test program's locale: 1252 normally,
+// 932 in the run with a Japanese locale (tests/associations/CMakeLists.txt).
+// 0x83 0x61 is one character of code page 932 whose trail byte looks like
+// 'a' and must stay so; in code page 1252 0x83 is a character of its own.
+TEST_F(AssociationVerifier, UpperCasingFollowsTheCodePagesCharacters)
+{
+    const UINT codePage = GetACP();
+    if (codePage != 932 && codePage != 1252)
+        GTEST_SKIP() << "no cases for code page " << codePage;
+    const std::string command = std::string(kIexplore) + " c:\\tools\\\x83\x61.exe %1";
+    const std::string unknown = codePage == 932 ? " C:\\TOOLS\\\x83\x61.EXE" : " C:\\TOOLS\\\x83\x41.EXE";
+    AssociationManager manager;
+    Bind(manager);
+    EXPECT_EQ(0, manager.AnalyzeCommand(command.c_str(), BeforeTakeover));
+    EXPECT_EQ("Find unknown .EXE-file C:\\PROGRAM FILES\\INTERNET EXPLORER\\" + unknown + "\rFount .EXE-file >1\r",
+              log.Contents());
+}
+
 TEST_F(AssociationVerifier, BrowserAloneIsTheStateBeforeTheTakeover)
 {
     EXPECT_FALSE(Fault(BeforeTakeover)) << log.Contents();
