@@ -36,6 +36,7 @@ const char kBanner[] = ":__NEW SESSION________________>\r\r";
 TEST_F(EntryProcessTest, ProtectedStartStaysWhileTheBrowserWindowLives)
 {
     settings_.Set("Log", 1);
+    settings_.Set("RunShow", 5);   // "-NOSPLASH" keeps the startup dialog away
     ASSERT_TRUE(WriteFileText(quillet_.Folder() + "HookWnd.log", "an old session\r"));
     std::vector<SeenMessageBox> boxes;
     DWORD start = GetTickCount();
@@ -54,6 +55,17 @@ TEST_F(EntryProcessTest, ProtectedStartStaysWhileTheBrowserWindowLives)
     std::string log = HookLog();
     EXPECT_EQ(kBanner, log.substr(0, sizeof kBanner - 1));
     EXPECT_NE(std::string::npos, log.find("HOOK NEW"));
+}
+
+TEST_F(EntryProcessTest, EmbeddingKeepsTheStartupDialogAwayAndStaysInTheText)
+{
+    settings_.Set("RunShow", 5);
+    std::vector<SeenMessageBox> boxes;
+    EXPECT_EQ(0u, quillet_.Run(StandinCommand(report_.path(), "--stay=300 -Embedding"), 20000, &boxes));
+    EXPECT_TRUE(boxes.empty());
+    StandinReport report;
+    ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+    EXPECT_EQ(std::vector<std::string>{"-Embedding"}, report.arguments);
 }
 
 TEST_F(EntryProcessTest, HookLogIsLeftAloneUnlessLogIsOne)
