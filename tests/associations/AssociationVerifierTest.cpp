@@ -110,6 +110,7 @@ TEST_F(AssociationVerifier, EachCheckedItemCanBreakTheTakeover)
         {kClasses + "ftp\\shell", nullptr, "edit", true},
         {kClasses + "ftp\\shell", nullptr, "", true},
         {kClasses + "ftp\\shell", nullptr, "opennew", false},
+        {kClasses + "ftp\\shell", nullptr, "Open", true},
         {kClasses + "HTTP\\shell\\open\\command", nullptr, "other.exe %1", true},
         {kClasses + "mhtmlfile\\shell\\opennew\\command", nullptr, "\"C:\\x\\iexplore.exe\" %1", true},
         {kClasses + "InternetShortcut\\shell\\open\\command", nullptr, "other.exe %1", false},
