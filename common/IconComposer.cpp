@@ -3,6 +3,7 @@
 #include "common/UniqueHandle.h"
 
 #include <commctrl.h>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -269,10 +270,13 @@ HICON ComposeIconAlpha32(HICON base, HICON overlay, HWND window)
         ImageList_ReplaceIcon(overlayList.get(), -1, overlay) != 0)
         return nullptr;
 
-    unique_window_dc windowDc(window);
-    HDC reference = window ? windowDc.get() : nullptr;
+    // The memory DCs follow the window's DC when there is a window, else the screen.
+    std::optional<unique_window_dc> windowDc;
+    if (window && !windowDc.emplace(window))
+        return nullptr;
+    HDC reference = windowDc ? windowDc->get() : nullptr;
     Alpha32Work work;
-    if ((window && !reference) || !work.Create(reference, width, height) ||
+    if (!work.Create(reference, width, height) ||
         !BlendInto(work, baseBitmaps, overlayBitmaps, baseList.get(), overlayList.get(), baseSize, overlaySize) ||
         !CombineMasks(work, baseBitmaps, width, height))
         return nullptr;

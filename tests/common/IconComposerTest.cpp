@@ -238,6 +238,13 @@ TEST(IconComposer, ThirtyTwoBitScreenBlendsThroughTheAlphaMethod)
     EXPECT_EQ(alphaImage.color, screenImage.color);
     EXPECT_EQ(alphaImage.mask, screenImage.mask);
 
+    // Working from a window's DC gives the same icon.
+    unique_hicon viaWindow(ComposeIconAlpha32(base.get(), overlay.get(), GetDesktopWindow()));
+    IconImage windowImage;
+    ASSERT_TRUE(ReadIconImage(viaWindow.get(), &windowImage));
+    EXPECT_EQ(alphaImage.color, windowImage.color);
+    EXPECT_EQ(alphaImage.mask, windowImage.mask);
+
     // A monochrome base has nothing the alpha method can blend.
     unique_hicon monochrome(MakeMonochromeTestIcon(32, 32));
     EXPECT_EQ(nullptr, ComposeOverlayIcon(monochrome.get(), overlay.get(), nullptr));
