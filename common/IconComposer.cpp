@@ -3,6 +3,7 @@
 #include "common/UniqueHandle.h"
 
 #include <commctrl.h>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -193,7 +194,12 @@ bool BlendInto(Alpha32Work& work, const IconBitmaps& base, const IconBitmaps& ov
         return false;
     GdiFlush();
     RepairBaseAlpha(work.result.bits(), work.baseMask.bits(), pixels);
-    std::vector<BYTE> baseAlpha = AlphaBytes(work.result.bits(), pixels);
+    std::vector<BYTE> baseAlpha;
+    try {
+        baseAlpha = AlphaBytes(work.result.bits(), pixels);
+    } catch (const std::bad_alloc&) {
+        return false;  // composition fails quietly, in Pellow's exports as well
+    }
 
     if (!ImageList_Draw(overlayList, 0, work.result.dc(), 0, 0, ILD_NORMAL))
         return false;
