@@ -1,9 +1,9 @@
 #include <windows.h>
 
-// Pellow keeps no per-thread state: the installer's threads need not call in.
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+// Nothing to set up: the caption query state is a plain module global. The
+// thread notifications stay on, since the statically linked runtime keeps
+// per-thread data of its own.
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH)
-        DisableThreadLibraryCalls(instance);
     return TRUE;
 }
