@@ -159,6 +159,33 @@ TEST_F(MarkingIcons, NewBrowserIconReplacesTheCompositionAndTheOldOneIsDestroyed
     EXPECT_EQ(0, BadgeMismatches(secondSmall, otherSmall.get(), g_launcher.overlaySmallIcon));
 }
 
+// A monochrome icon cannot be composed on a 32-bit screen: it stays as the
+// browser set it, and the slot keeps a composition that is still alive, so
+// that removing the entry later destroys a live icon and nothing else.
+TEST_F(MarkingIcons, IconThatCannotBeComposedStaysUnmarked)
+{
+    if (ScreenBitsPerPixel() != 32)
+        GTEST_SKIP() << "needs a 32-bit screen";
+    unique_hicon big(MakeSolidIcon(32, kBlue));
+    unique_hicon monochrome(MakeMonochromeTestIcon(32, 32));
+    HWND window = CreateTestWindow("News");
+    ASSERT_TRUE(window && big && monochrome);
+    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)big.get());
+    size_t index = Track(window);
+    MarkIcons(window, index);
+    HICON composed = g_tracker.bigIcons[index];
+    ASSERT_TRUE(composed);
+
+    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)monochrome.get());
+    OnIconEvent(window);
+
+    EXPECT_EQ(monochrome.get(), WindowIcon(window, ICON_BIG));
+    EXPECT_EQ(composed, g_tracker.bigIcons[index]);
+    EXPECT_TRUE(IconAlive(composed));
+    const std::vector<std::string> records = LogRecords();
+    EXPECT_EQ(2u, CountRecords(records, "MODIFY BIG ICON"));
+}
+
 TEST_F(MarkingIcons, WindowWithoutIconsGetsTheExecutablesFirstIconAndTheExtractedOnesGo)
 {
     HWND window = CreateTestWindow("News");
