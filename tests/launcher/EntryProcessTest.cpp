@@ -132,18 +132,17 @@ TEST_F(EntryProcessTest, OddCommandLinesReachTheBrowserFallbackUnharmed)
 TEST_F(EntryProcessTest, EmptyCommandLineOpensTheSettingsDialogAndLaunchesNothing)
 {
     // Blanks alone are no arguments: the program gets an empty command line.
+    // Every dialog is cancelled, the takeover prompt that the settings dialog
+    // may show first as well, so that nothing is taken over.
     StandinRegistryOptions options("--stay=300 --report=" + report_.path());
-    const struct { const char* name; const char* commandLine; WORD answer; } cases[] = {
-        {"empty, OK", "", IDOK},
-        {"blanks, Cancel", "     ", IDCANCEL},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const char* commandLine : {"", "     "}) {
+        SCOPED_TRACE(testing::Message() << "\"" << commandLine << "\"");
         std::vector<SeenMessageBox> dialogs;
-        EXPECT_EQ(0u, quillet_.Run(c.commandLine, 20000, &dialogs, c.answer));
-        // OK may go on to the settings dialog's own association prompts.
-        ASSERT_LE(1u, dialogs.size());
-        EXPECT_EQ("Orvane Quillet", dialogs[0].caption);
+        EXPECT_EQ(0u, quillet_.Run(commandLine, 20000, &dialogs, IDCANCEL));
+        bool settingsShown = false;
+        for (const SeenMessageBox& dialog : dialogs)
+            settingsShown = settingsShown || dialog.caption == "Orvane Quillet";
+        EXPECT_TRUE(settingsShown);
         EXPECT_FALSE(report_.Exists());
     }
 }
@@ -168,4 +167,41 @@ TEST_F(EntryProcessTest, LongestCommandLineIsCarriedWhole)
         EXPECT_TRUE("Invalid application name - " + commandLine == boxes[0].text);
         EXPECT_FALSE(report_.Exists());
     }
+}
+
+TEST_F(EntryProcessTest, InstallSwitchInAnyCaseTakesOverAndUninstallGivesBack)
+{
+    const std::string httpCommand = "Software\\Classes\\http\\shell\\open\\command";
+    auto handler = [&] {
+        std::string text;
+        return ReadRegistryText(HKEY_CURRENT_USER, httpCommand, nullptr, text) ? text : "<none>";
+    };
+    auto upper = [](std::string text) {
+        CharUpperBuffA(&text[0], static_cast<DWORD>(text.size()));
+        return text;
+    };
+    const std::string program = upper(quillet_.Program());
+    ASSERT_EQ(std::string::npos, upper(handler()).find(program)) << handler();
+
+    // Whatever happens below, the takeover is given back at the end.
+    struct Restore {
+        const QuilletCopy& quillet;
+        ~Restore() { quillet.Run("-UNINSTALL"); }
+    } restore{quillet_};
+    EXPECT_EQ(0u, quillet_.Run("-Install"));
+    EXPECT_NE(std::string::npos, upper(handler()).find(program)) << handler();
+    EXPECT_EQ(0u, quillet_.Run("-install"));   // already taken over
+    EXPECT_EQ(0u, quillet_.Run("some text -uNiNsTaLl"));
+    EXPECT_EQ(std::string::npos, upper(handler()).find(program)) << handler();
+    EXPECT_EQ(1u, quillet_.Run("-UNINSTALL"));
+}
+
+TEST_F(EntryProcessTest, SwitchFollowedByLettersIsNoSwitch)
+{
+    // "-INSTALLED" is text to launch: it reaches the browser fallback.
+    StandinRegistryOptions options("--stay=300 --report=" + report_.path());
+    EXPECT_EQ(0u, quillet_.Run("-INSTALLED"));
+    StandinReport report;
+    ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+    EXPECT_EQ(std::vector<std::string>{"-INSTALLED"}, report.arguments);
 }
