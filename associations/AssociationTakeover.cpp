@@ -287,9 +287,8 @@ bool AssociationManager::WrapCommand(HKEY key, DWORD type, const std::string& va
 
 void AssociationManager::RewriteDdeExec(HKEY root, const std::string& classPath, const char* verb)
 {
-    // The browser would take the link over DDE and bypass the wrapped
-    // command; Windows 2000's shell needs the key gone, later ones an empty
-    // message.
+    // Over DDE the shell would hand the link to a browser that already runs,
+    // unrestricted, and the wrapped command would never start.
     std::string ddePath = classPath + "\\shell\\" + verb + "\\ddeexec";
     unique_hkey dde;
     DWORD type = REG_SZ;
