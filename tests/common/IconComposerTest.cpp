@@ -54,6 +54,24 @@ bool ScreenHas32Bits()
     return ScreenBitsPerPixel() == 32;
 }
 
+// What one pixel of a composed icon must hold.
+struct PixelExpectation {
+    const char* where;
+    int x, y;
+    BYTE alpha;
+    bool transparent;  // by the mask
+};
+
+template <size_t N>
+void ExpectPixels(const IconImage& image, const PixelExpectation (&pixels)[N])
+{
+    for (const PixelExpectation& p : pixels) {
+        SCOPED_TRACE(p.where);
+        EXPECT_EQ(p.alpha, image.Alpha(p.x, p.y));
+        EXPECT_EQ(p.transparent, image.Transparent(p.x, p.y));
+    }
+}
+
 }  // namespace
 
 TEST(IconComposer, MissingIconsComposeNothing)
@@ -90,12 +108,7 @@ TEST(IconComposerAlpha32, BaseWithoutAlphaTurnsOpaqueByItsMaskAndTheOverlayKeeps
     EXPECT_EQ(32, image.colorBitsPerPixel);
     EXPECT_TRUE(image.fIcon);
 
-    const struct {
-        const char* where;
-        int x, y;
-        BYTE alpha;
-        bool transparent;
-    } pixels[] = {
+    const PixelExpectation pixels[] = {
         {"base only, opaque by its mask", 4, 4, 255, false},
         {"base only, transparent", 24, 4, 0, true},
         {"overlay bar over the opaque base", 14, 24, 255, false},
@@ -105,11 +118,7 @@ TEST(IconComposerAlpha32, BaseWithoutAlphaTurnsOpaqueByItsMaskAndTheOverlayKeeps
         {"soft overlay row over the opaque base", 14, 19, 255, false},
         {"below the overlay, transparent base", 24, 30, 0, true},
     };
-    for (const auto& p : pixels) {
-        SCOPED_TRACE(p.where);
-        EXPECT_EQ(p.alpha, image.Alpha(p.x, p.y));
-        EXPECT_EQ(p.transparent, image.Transparent(p.x, p.y));
-    }
+    ExpectPixels(image, pixels);
     EXPECT_EQ(kRed, image.Rgb(4, 4));
     EXPECT_EQ(kBlue, image.Rgb(14, 24));
     EXPECT_EQ(kBlue, image.Rgb(24, 24));
@@ -151,12 +160,7 @@ TEST(IconComposerAlpha32, SmallerOverlayIsScaledToTheBaseAndSoIsItsMask)
     ASSERT_EQ(48, image.height);
 
     // The overlay's 8 x 8 corner covers 12 x 12 pixels of the 48 x 48 result.
-    const struct {
-        const char* where;
-        int x, y;
-        BYTE alpha;
-        bool transparent;
-    } pixels[] = {
+    const PixelExpectation pixels[] = {
         {"base", 10, 10, 255, false},
         {"scaled overlay corner", 37, 37, 255, false},
         {"scaled overlay corner, last pixel", 47, 47, 255, false},
@@ -164,11 +168,7 @@ TEST(IconComposerAlpha32, SmallerOverlayIsScaledToTheBaseAndSoIsItsMask)
         {"beyond the overlay's own size", 40, 10, 0, true},
         {"beyond the overlay's own size, below", 30, 44, 0, true},
     };
-    for (const auto& p : pixels) {
-        SCOPED_TRACE(p.where);
-        EXPECT_EQ(p.alpha, image.Alpha(p.x, p.y));
-        EXPECT_EQ(p.transparent, image.Transparent(p.x, p.y));
-    }
+    ExpectPixels(image, pixels);
     EXPECT_EQ(kGreen, image.Rgb(10, 10));
     EXPECT_EQ(kBlue, image.Rgb(42, 42));
 }

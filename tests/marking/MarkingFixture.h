@@ -74,6 +74,17 @@ protected:
         return window;
     }
 
+    // A "News" window showing BIG and SMALL (either may be 0) as its icons.
+    HWND CreateWindowWithIcons(HICON big, HICON small)
+    {
+        HWND window = CreateTestWindow("News");
+        if (window && big)
+            SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)big);
+        if (window && small)
+            SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)small);
+        return window;
+    }
+
     // Tracks WINDOW the way the tracker does: an entry and two empty icon slots.
     static size_t Track(HWND window)
     {

@@ -50,10 +50,8 @@ TEST_F(MarkingIcons, BothIconsAreReplacedByCompositionsWithTheBadge)
 {
     unique_hicon big(MakeSolidIcon(32, kBlue));
     unique_hicon small(MakeSolidIcon(16, kRed));
-    HWND window = CreateTestWindow("News");
+    HWND window = CreateWindowWithIcons(big.get(), small.get());
     ASSERT_TRUE(window && big && small);
-    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)big.get());
-    SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)small.get());
     size_t index = Track(window);
 
     MarkIcons(window, index);
@@ -78,10 +76,8 @@ TEST_F(MarkingIcons, RepeatedIconReportsComposeNothingNew)
 {
     unique_hicon big(MakeSolidIcon(32, kBlue));
     unique_hicon small(MakeSolidIcon(16, kRed));
-    HWND window = CreateTestWindow("News");
+    HWND window = CreateWindowWithIcons(big.get(), small.get());
     ASSERT_TRUE(window && big && small);
-    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)big.get());
-    SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)small.get());
     size_t index = Track(window);
     MarkIcons(window, index);
     HICON markedBig = WindowIcon(window, ICON_BIG), markedSmall = WindowIcon(window, ICON_SMALL);
@@ -105,9 +101,8 @@ TEST_F(MarkingIcons, RepeatedIconReportsComposeNothingNew)
 TEST_F(MarkingIcons, WindowWithOnlyABigIconGetsOneCompositionForBothSizes)
 {
     unique_hicon big(MakeSolidIcon(32, kBlue));
-    HWND window = CreateTestWindow("News");
+    HWND window = CreateWindowWithIcons(big.get(), nullptr);
     ASSERT_TRUE(window && big);
-    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)big.get());
     size_t index = Track(window);
 
     MarkIcons(window, index);
@@ -138,10 +133,8 @@ TEST_F(MarkingIcons, NewBrowserIconReplacesTheCompositionAndTheOldOneIsDestroyed
     unique_hicon big(MakeSolidIcon(32, kBlue));
     unique_hicon small(MakeSolidIcon(16, kRed));
     unique_hicon otherSmall(MakeSolidIcon(16, kYellow));
-    HWND window = CreateTestWindow("News");
+    HWND window = CreateWindowWithIcons(big.get(), small.get());
     ASSERT_TRUE(window && big && small && otherSmall);
-    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)big.get());
-    SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)small.get());
     size_t index = Track(window);
     MarkIcons(window, index);
     HICON firstBig = g_tracker.bigIcons[index], firstSmall = g_tracker.smallIcons[index];
@@ -168,9 +161,8 @@ TEST_F(MarkingIcons, IconThatCannotBeComposedStaysUnmarked)
         GTEST_SKIP() << "needs a 32-bit screen";
     unique_hicon big(MakeSolidIcon(32, kBlue));
     unique_hicon monochrome(MakeMonochromeTestIcon(32, 32));
-    HWND window = CreateTestWindow("News");
+    HWND window = CreateWindowWithIcons(big.get(), nullptr);
     ASSERT_TRUE(window && big && monochrome);
-    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)big.get());
     size_t index = Track(window);
     MarkIcons(window, index);
     HICON composed = g_tracker.bigIcons[index];
