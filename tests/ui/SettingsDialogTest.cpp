@@ -1,6 +1,7 @@
 #include "ui/Dialogs.h"
 
 #include "launcher/FormatText.h"
+#include "tests/associations/RegistrySandbox.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/resource.h"
 
@@ -45,8 +46,18 @@ Shown Read(HWND dialog)
     return shown;
 }
 
+// The dialog's association checks run over a private registry holding the
+// browser's classes: each opening offers the takeover, which is declined.
 class SettingsDialogTest : public UiSettingsTest {
 protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox_.ok());
+        UiSettingsTest::SetUp();
+        WriteBrowserClasses(HKEY_CURRENT_USER);
+        WriteBrowserClasses(HKEY_LOCAL_MACHINE);
+    }
+
     // Opens the dialog, reads what it shows, runs ACT on it and returns the
     // dialog's result. Warnings and prompts of the association checks are
     // answered (OK, No) and counted.
@@ -71,6 +82,7 @@ protected:
         return result;
     }
 
+    RegistrySandbox sandbox_;
     std::vector<std::string> warnings;
     int prompts = 0;
 };
@@ -88,6 +100,8 @@ TEST_F(SettingsDialogTest, NothingStoredShowsTheDefaultsAndCancelStoresNothing)
     EXPECT_TRUE(shown.box);
     EXPECT_TRUE(shown.editEnabled);
     EXPECT_EQ("3", shown.seconds);
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(1, prompts);
     for (const char* name : {"Key", "RunShow", "WhileShow"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(0xDEADBEEFu, StoredSetting(name));
@@ -181,66 +195,6 @@ TEST_F(SettingsDialogTest, LinkEndsWithZeroAndTheAddressInTheCommandLine)
     EXPECT_EQ(0, Open([](HWND dialog) { PostClick(GetDlgItem(dialog, IDC_WEB_LINK), 3, 3); }));
     EXPECT_EQ(LoadResourceString(IDS_MAKER_URL), g_launcher.commandLine);
     EXPECT_EQ(0xDEADBEEFu, StoredSetting("Key"));
-}
-
-// Gives the user's ".htm" another browser's class for the time of a test
-// and puts back what was there.
-class OtherBrowserForHtm {
-public:
-    OtherBrowserForHtm()
-    {
-        existed_ = RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key_) == ERROR_SUCCESS;
-        if (existed_) {
-            char value[256] = {};
-            LONG size = sizeof value;
-            hadValue_ = RegQueryValueA(key_, nullptr, value, &size) == ERROR_SUCCESS;
-            value_ = value;
-            RegCloseKey(key_);
-        }
-        RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        RegSetValueExA(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("OtherBrowser.HTML"), 18);
-    }
-    ~OtherBrowserForHtm()
-    {
-        if (hadValue_)
-            RegSetValueExA(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value_.c_str()), value_.size() + 1);
-        else
-            RegDeleteValueA(key_, nullptr);
-        RegCloseKey(key_);
-        if (!existed_)
-            RegDeleteKeyA(HKEY_CURRENT_USER, kPath);
-    }
-
-private:
-    static constexpr const char* kPath = "Software\\Classes\\.htm";
-    HKEY key_ = nullptr;
-    bool existed_ = false, hadValue_ = false;
-    std::string value_;
-};
-
-// Another browser handles the user's web documents and nothing is taken
-// over: opening the dialog warns with string 108 and offers no takeover.
-TEST_F(SettingsDialogTest, WarnsWhenTheBrowserIsNotTheDefaultAndNothingIsTakenOver)
-{
-    OtherBrowserForHtm otherBrowser;
-    Open([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
-    ASSERT_EQ(1u, warnings.size());
-    EXPECT_EQ(LoadResourceString(IDS_SET_IE_DEFAULT), warnings[0]);
-    EXPECT_EQ(0, prompts);
-}
-
-// The session's prefix holds Internet Explorer's associations: with nothing
-// taken over the dialog offers the takeover. No changes nothing but the
-// prompt's own setting.
-TEST_F(SettingsDialogTest, OffersTheTakeoverWhenTheBrowserIsTheDefault)
-{
-    Open([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
-    EXPECT_TRUE(warnings.empty());
-    EXPECT_EQ(1, prompts);
-    EXPECT_EQ(1u, StoredSetting("CheckAsDef"));
-    HKEY save = nullptr;
-    std::string savePath = std::string("SOFTWARE\\Orvane\\") + g_launcher.productCaption + "\\Save";
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, savePath.c_str(), 0, KEY_READ, &save));
 }
 
 // The frame the system drew is painted over: white bands and a black outline.
