@@ -109,6 +109,7 @@ private:
     int SetClsidData(HKEY root, const char* prefix);
     int SetExtData(HKEY root, const char* prefix, const char* extension, const char* className);
     int SetProtData(HKEY root, const char* prefix, const char* name);
+    bool CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key, bool& created);
     bool RewriteClassCommands(HKEY root, const std::string& classPath);
     void RewriteDefaultVerb(HKEY root, const std::string& classPath);
     void RewriteCommand(HKEY root, const std::string& classPath, const char* verb);

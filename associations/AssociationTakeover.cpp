@@ -159,6 +159,17 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
     return result;
 }
 
+// Creates PATH under ROOT, spelt as the machine-wide key is, and copies that
+// key into it. CREATED tells a caller that ends without a record whether
+// there is a new key to take away again.
+bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key, bool& created)
+{
+    if (!OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess, &created))
+        return false;
+    Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
+    return CopyMachineKey(path, key.get());
+}
+
 int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* extension, const char* className)
 {
     std::string path = ItemPath(prefix, extension);
@@ -178,15 +189,12 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
             result = WriteValue(key.get(), type, className, nullptr) ? 1 : 0;
     } else if (!IsMachineRoot(root)) {
         bool created = false;
-        if (OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess,
-                                       &created)) {
-            Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
-            if (CopyMachineKey(path, key.get()) && WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str()))
-                result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
-            key.reset();
-            if (!result && created)
-                DeleteKeyAndEmptyParents(root, path);
-        }
+        if (CreateFromMachineKey(root, path, key, created) &&
+            WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str()))
+            result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
+        key.reset();
+        if (!result && created)
+            DeleteKeyAndEmptyParents(root, path);
     }
     Log("_____ End set Ext data _____");
     return result;
@@ -206,17 +214,13 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
             result = RewriteClassCommands(root, path) ? 1 : 0;
     } else if (!IsMachineRoot(root)) {
         bool created = false;
-        if (OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess,
-                                       &created)) {
-            Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
-            bool recorded = CopyMachineKey(path, key.get()) &&
-                            WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str());
-            key.reset();
-            if (recorded)
-                result = RewriteClassCommands(root, path) ? 1 : 0;
-            else if (created)
-                DeleteKeyAndEmptyParents(root, path);
-        }
+        bool recorded = CreateFromMachineKey(root, path, key, created) &&
+                        WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str());
+        key.reset();
+        if (recorded)
+            result = RewriteClassCommands(root, path) ? 1 : 0;
+        else if (created)
+            DeleteKeyAndEmptyParents(root, path);
     }
     Log("_____ End set Prot data _____");
     return result;

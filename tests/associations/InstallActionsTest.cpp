@@ -1,6 +1,7 @@
 #include "launcher/InstallActions.h"
 #include "launcher/LauncherState.h"
 #include "tests/associations/RegistrySandbox.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -47,13 +48,7 @@ protected:
     std::string Log()
     {
         std::string text;
-        if (FILE* file = std::fopen(logPath.c_str(), "rb")) {
-            char chunk[4096];
-            size_t read;
-            while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-                text.append(chunk, read);
-            std::fclose(file);
-        }
+        ReadFileText(logPath, text);
         return text;
     }
 
@@ -78,10 +73,7 @@ protected:
 TEST_F(InstallActions, InstallTakesOverOnceAndUninstallGivesEverythingBack)
 {
     const std::string before = Snapshot();
-    FILE* stale = std::fopen(logPath.c_str(), "wb");
-    ASSERT_NE(nullptr, stale);
-    std::fputs("stale record\r", stale);
-    std::fclose(stale);
+    ASSERT_TRUE(WriteFileText(logPath, "stale record\r"));
 
     EXPECT_EQ(0, InstallAction());
     EXPECT_EQ(0u, Log().find("...>Start Error Test ( HKCU )\r")) << "a fresh log";

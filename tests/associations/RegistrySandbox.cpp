@@ -1,5 +1,6 @@
 #include "tests/associations/RegistrySandbox.h"
 
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
 #include <shlwapi.h>
@@ -196,13 +197,6 @@ void TestLogFile::Clear() const
 std::string TestLogFile::Contents() const
 {
     std::string text;
-    FILE* file = std::fopen(path_.c_str(), "rb");
-    if (!file)
-        return text;
-    char chunk[4096];
-    size_t read;
-    while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, read);
-    std::fclose(file);
+    ReadFileText(path_, text);
     return text;
 }
