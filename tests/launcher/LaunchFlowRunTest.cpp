@@ -47,14 +47,26 @@ protected:
     void EndStandin()
     {
         StandinReport report;
-        if (!ReadStandinReport(report_.path(), report))
-            return;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, report.pid);
+        if (ReadStandinReport(report_.path(), report))
+            EndProcess(report.pid);
+    }
+
+    static void EndProcess(DWORD pid)
+    {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
         if (process) {
             TerminateProcess(process, 0);
             WaitForSingleObject(process, 5000);
             CloseHandle(process);
         }
+    }
+
+    // Runs the flow for TEXT and expects it to show no message box.
+    static void RunQuietly(const std::string& text)
+    {
+        MessageBoxWatcher boxes;
+        RunLaunchFlow(text);
+        EXPECT_TRUE(boxes.Stop().empty());
     }
 
     static LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -74,10 +86,7 @@ int LaunchFlowRunTest::s_destroys = 0;
 
 TEST_F(LaunchFlowRunTest, FirstCaptionedWindowIsTrackedAfterASplashScreen)
 {
-    const std::string text = StandinCommand(report_.path(), "--blank=300", "http://a.example/");
-    MessageBoxWatcher boxes;
-    RunLaunchFlow(text);
-    EXPECT_TRUE(boxes.Stop().empty());
+    RunQuietly(StandinCommand(report_.path(), "--blank=300", "http://a.example/"));
 
     StandinReport report;
     ASSERT_TRUE(ReadStandinReport(report_.path(), report));
@@ -94,9 +103,7 @@ TEST_F(LaunchFlowRunTest, FirstCaptionedWindowIsTrackedAfterASplashScreen)
 TEST_F(LaunchFlowRunTest, BrowserThatEndsWithoutAWindowBecomesAPendingLaunch)
 {
     const std::string text = StandinCommand(report_.path(), "--exit", "http://a.example/");
-    MessageBoxWatcher boxes;
-    RunLaunchFlow(text);
-    EXPECT_TRUE(boxes.Stop().empty());
+    RunQuietly(text);
 
     StandinReport report;
     EXPECT_TRUE(ReadStandinReport(report_.path(), report));
@@ -138,9 +145,7 @@ TEST_F(LaunchFlowRunTest, LinkThatIsNoProgramStartsInTheSetupBrowserQuoted)
     ASSERT_TRUE(CopyFileA(StandinBrowserPath().c_str(), planted.path().c_str(), FALSE));
     StandinRegistryOptions options("--report=" + report_.path() + " --exit");
 
-    MessageBoxWatcher boxes;
-    RunLaunchFlow("  http://a.example/x.htm");
-    EXPECT_TRUE(boxes.Stop().empty());
+    RunQuietly("  http://a.example/x.htm");
 
     StandinReport report;
     ASSERT_TRUE(WaitForStandinReport(report_.path(), 10000, report));
@@ -159,9 +164,7 @@ TEST_F(LaunchFlowRunTest, SavedBrowserCommandIsUsedAsStored)
     const std::string saveKey = ProductKey() + "\\Save";
     ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, saveKey, nullptr,
                                   StandinCommand(report_.path(), "--exit -saved")));
-    MessageBoxWatcher boxes;
-    RunLaunchFlow("\"C:\\missing\\IEXPLORE.EXE\" -nohome http://a.example/");
-    EXPECT_TRUE(boxes.Stop().empty());
+    RunQuietly("\"C:\\missing\\IEXPLORE.EXE\" -nohome http://a.example/");
 
     StandinReport report;
     ASSERT_TRUE(WaitForStandinReport(report_.path(), 10000, report));
@@ -186,8 +189,8 @@ TEST_F(LaunchFlowRunTest, FallbackThatFailsTooWarnsWithTheTextAsReceived)
 TEST_F(LaunchFlowRunTest, TwoRunsInARowEachTrackTheirOwnWindow)
 {
     TestFile secondReport = TestFile::InTemp("flow-report-2");
-    RunLaunchFlow(StandinCommand(report_.path(), "", "http://a.example/one"));
-    RunLaunchFlow(StandinCommand(secondReport.path(), "", "http://a.example/two"));
+    RunQuietly(StandinCommand(report_.path(), "", "http://a.example/one"));
+    RunQuietly(StandinCommand(secondReport.path(), "", "http://a.example/two"));
 
     StandinReport first, second;
     ASSERT_TRUE(ReadStandinReport(report_.path(), first));
@@ -196,10 +199,5 @@ TEST_F(LaunchFlowRunTest, TwoRunsInARowEachTrackTheirOwnWindow)
     EXPECT_EQ(FindCaptionedWindow(first.pid), g_tracker.hookIds[0].hWnd);
     EXPECT_EQ(FindCaptionedWindow(second.pid), g_tracker.hookIds[1].hWnd);
     EXPECT_NE(g_tracker.hookIds[0].hWnd, g_tracker.hookIds[1].hWnd);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, second.pid);
-    if (process) {
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
+    EndProcess(second.pid);
 }
