@@ -28,19 +28,24 @@ public:
     StackOrHeapBuffer(const StackOrHeapBuffer&) = delete;
     StackOrHeapBuffer& operator=(const StackOrHeapBuffer&) = delete;
 
+    // Once on the heap the bytes stay there: a read that comes back shorter
+    // than the size asked for must not lose them.
     void resize(size_t size)
     {
-        if (size > InlineBytes)
+        if (size > InlineBytes || onHeap_) {
             heap_.resize(size);
+            onHeap_ = true;
+        }
         size_ = size;
     }
-    BYTE* data() noexcept { return size_ > InlineBytes ? heap_.data() : inline_; }
+    BYTE* data() noexcept { return onHeap_ ? heap_.data() : inline_; }
     size_t size() const noexcept { return size_; }
 
 private:
     alignas(8) BYTE inline_[InlineBytes];
     std::vector<BYTE> heap_;
     size_t size_ = 0;
+    bool onHeap_ = false;
 };
 
 // For calls that return a Win32 status instead of setting the last error.
