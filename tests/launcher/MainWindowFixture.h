@@ -112,15 +112,7 @@ protected:
     // Starts Quillet.exe with ARGUMENTS; the process handle, or null.
     static HANDLE StartQuillet(const std::string& arguments)
     {
-        std::string commandLine = "\"" + BuiltBinary("Quillet.exe") + "\" " + arguments;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            return nullptr;
-        CloseHandle(info.hThread);
-        return info.hProcess;
+        return StartProgram("\"" + BuiltBinary("Quillet.exe") + "\" " + arguments);
     }
 
     static DWORD WaitPumping(HANDLE process, DWORD timeout = 20000)

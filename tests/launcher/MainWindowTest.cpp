@@ -53,19 +53,7 @@ protected:
         }
     }
 
-    std::string LogText() const
-    {
-        std::string text;
-        HANDLE file = CreateFileA(logPath_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return text;
-        text.resize(GetFileSize(file, nullptr));
-        DWORD read = 0;
-        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-        CloseHandle(file);
-        return text;
-    }
+    std::string LogText() const { return ReadWholeFile(logPath_); }
 
     bool LogContainsUnhookRecords() const
     {

@@ -11,35 +11,13 @@
 #include "common/SharedBlockView.h"
 #include "tests/launcher/QuilletCopy.h"
 #include "tests/support/TestPaths.h"
+#include "tests/windowhooks/HookTestSupport.h"
 
 namespace {
 
 HANDLE Start(const std::string& program, const std::string& arguments)
 {
-    std::string commandLine = "\"" + program + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        return nullptr;
-    CloseHandle(info.hThread);
-    return info.hProcess;
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return text;
-    text.resize(GetFileSize(file, nullptr));
-    DWORD read = 0;
-    ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-    text.resize(read);
-    CloseHandle(file);
-    return text;
+    return StartProgram("\"" + program + "\" " + arguments);
 }
 
 size_t Occurrences(const std::string& text, const std::string& word)
@@ -54,7 +32,7 @@ size_t Occurrences(const std::string& text, const std::string& word)
 bool WaitForLog(const std::string& path, const std::string& word, size_t count, DWORD timeout)
 {
     DWORD start = GetTickCount();
-    while (Occurrences(ReadText(path), word) < count) {
+    while (Occurrences(ReadWholeFile(path), word) < count) {
         if (GetTickCount() - start > timeout)
             return false;
         Sleep(50);
@@ -82,7 +60,7 @@ TEST(SingleInstanceBrowser, SecondStartHandsOverAndTheFirstEndsAfterTheBrowsersC
 
     HANDLE first = Start(copy.Program(), "-NOSPLASH " + browser + " --stay=6000 http://example.invalid/one");
     ASSERT_TRUE(first);
-    ASSERT_TRUE(WaitForLog(log, "HOOK NEW ", 1, 20000)) << ReadText(log);
+    ASSERT_TRUE(WaitForLog(log, "HOOK NEW ", 1, 20000)) << ReadWholeFile(log);
 
     HANDLE second = Start(copy.Program(), "-NOSPLASH " + browser + " --stay=3000 http://example.invalid/two");
     ASSERT_TRUE(second);
@@ -92,7 +70,7 @@ TEST(SingleInstanceBrowser, SecondStartHandsOverAndTheFirstEndsAfterTheBrowsersC
 
     EXPECT_EQ(0u, ExitCodeAfter(first, 30000));
     CloseHandle(first);
-    std::string text = ReadText(log);
+    std::string text = ReadWholeFile(log);
     SCOPED_TRACE(text);
     EXPECT_EQ(1u, Occurrences(text, ":__NEW SESSION________________>"));
     // Each browser's window comes from its launch; the CBT hook that the first

@@ -46,14 +46,10 @@ TEST_F(FirstInstanceTest, HandOffAnswersOneToAnotherProcess)
     wsprintfA(window, "%lx", (unsigned long)(UINT_PTR)mainWindow_);
     std::string commandLine = "\"" + TestModuleDirectory() + "HookTarget.exe\" send " + window + " " +
                               RUN_NEW_PROGRAM_MESSAGE_NAME;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                               nullptr, nullptr, &startup, &info));
-    CloseHandle(info.hThread);
-    EXPECT_EQ(1u, WaitPumping(info.hProcess));
-    CloseHandle(info.hProcess);
+    HANDLE sender = StartProgram(commandLine, CREATE_NO_WINDOW);
+    ASSERT_TRUE(sender);
+    EXPECT_EQ(1u, WaitPumping(sender));
+    CloseHandle(sender);
     // Without a new text the window's own text is launched.
     EXPECT_EQ(std::vector<std::string>{"Quillet test main window"}, handedOff_);
 }

@@ -85,14 +85,7 @@ protected:
     std::vector<std::string> LogRecords() const
     {
         std::vector<std::string> records;
-        HANDLE file = CreateFileA(logPath_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return records;
-        std::string text(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-        CloseHandle(file);
+        std::string text = ReadWholeFile(logPath_);
         size_t start = 0;
         for (size_t end; (end = text.find('\r', start)) != std::string::npos; start = end + 1)
             records.push_back(text.substr(start, end - start));

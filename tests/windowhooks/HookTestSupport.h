@@ -34,6 +34,37 @@ bool PumpUntil(Done done, DWORD timeout = 5000)
     }
 }
 
+// The whole content of the file at PATH; empty when it cannot be read.
+// Opened with every sharing mode: the program that writes it may still run.
+inline std::string ReadWholeFile(const std::string& path)
+{
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    text.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
+    text.resize(read);
+    CloseHandle(file);
+    return text;
+}
+
+// Starts COMMANDLINE (FLAGS for CreateProcessA); the process handle or null.
+inline HANDLE StartProgram(std::string commandLine, DWORD flags = 0)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                        &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
 inline void PumpFor(DWORD milliseconds)
 {
     PumpUntil([] { return false; }, milliseconds);
@@ -126,13 +157,8 @@ public:
                                   " \"" + reportPath_ + "\"";
         for (const std::string& kind : kinds)
             commandLine += " " + kind;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                           nullptr, nullptr, &startup, &info)) {
-            CloseHandle(info.hThread);
-            process_ = info.hProcess;
+        process_ = StartProgram(commandLine, CREATE_NO_WINDOW);
+        if (process_) {
             HANDLE waits[] = {ready, process_};
             if (WaitForMultipleObjects(2, waits, FALSE, 10000) == WAIT_OBJECT_0)
                 ReadReport();
