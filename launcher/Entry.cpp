@@ -41,8 +41,7 @@ bool RunSettingsDialog()
     return true;
 }
 
-} // namespace
-
+// Module path, product caption and the hook log when "Log" is exactly 1.
 void InitialiseLauncherState(HINSTANCE instance)
 {
     g_launcher.instance = instance;
@@ -52,6 +51,8 @@ void InitialiseLauncherState(HINSTANCE instance)
                        sizeof g_launcher.productCaption);
     BindHookLog();
 }
+
+} // namespace
 
 int RunQuillet(HINSTANCE instance, const char* commandLine)
 {

@@ -6,6 +6,3 @@
 
 // COMMANDLINE is the process command line without the program name.
 int RunQuillet(HINSTANCE instance, const char* commandLine);
-
-// Module path, product caption and the hook log when "Log" is exactly 1.
-void InitialiseLauncherState(HINSTANCE instance);
