@@ -131,30 +131,31 @@ void RepairBaseAlpha(BYTE* result, const BYTE* baseMask, size_t pixels)
     }
 }
 
-// The image list draws the overlay through its mask, and the mask's AND
-// clears the alpha bytes of everything around the overlay: those pixels get
-// the base's alpha back. Where the overlay is opaque by its mask it brings its
-// own alpha (255 when it has none), laid over the base's: a soft overlay edge
-// stays soft over a transparent base and never punches a hole into an opaque one.
-void ApplyOverlayAlpha(BYTE* result, const std::vector<BYTE>& baseAlpha, const BYTE* overlayColor,
-                       const BYTE* overlayMask, size_t pixels)
+// Where the overlay is opaque by its mask it is laid over the base the way
+// alpha means: its own alpha (255 when it has none) over the base's, its
+// straight colour and the base's mixed by those weights. The image list drew
+// it through its mask, which loses both: a soft edge would come out with its
+// colour premultiplied, and would replace an opaque base instead of covering
+// part of it. Around the overlay the mask's AND has cleared the alpha bytes:
+// those pixels get the base's alpha back.
+void LayOverlay(BYTE* result, const std::vector<BYTE>& base, const BYTE* overlayColor, const BYTE* overlayMask,
+                size_t pixels)
 {
     for (size_t i = 0; i < pixels; ++i) {
+        BYTE* out = result + i * 4;
+        const BYTE* under = &base[i * 4];
         if (!MaskOpaque(overlayMask + i * 4)) {
-            result[i * 4 + 3] = baseAlpha[i];
+            out[3] = under[3];
             continue;
         }
-        unsigned overlay = overlayColor[i * 4 + 3] ? overlayColor[i * 4 + 3] : 255;
-        result[i * 4 + 3] = (BYTE)(overlay + (baseAlpha[i] * (255 - overlay) + 127) / 255);
+        const BYTE* over = overlayColor + i * 4;
+        const unsigned overWeight = over[3] ? over[3] : 255;
+        const unsigned underWeight = (under[3] * (255 - overWeight) + 127) / 255;
+        const unsigned total = overWeight + underWeight;
+        for (int channel = 0; channel < 3; ++channel)
+            out[channel] = (BYTE)((over[channel] * overWeight + under[channel] * underWeight + total / 2) / total);
+        out[3] = (BYTE)total;
     }
-}
-
-std::vector<BYTE> AlphaBytes(const BYTE* pixels, size_t count)
-{
-    std::vector<BYTE> alpha(count);
-    for (size_t i = 0; i < count; ++i)
-        alpha[i] = pixels[i * 4 + 3];
-    return alpha;
 }
 
 // The working surfaces of one 32-bit composition, all of the base's size.
@@ -194,9 +195,9 @@ bool BlendInto(Alpha32Work& work, const IconBitmaps& base, const IconBitmaps& ov
         return false;
     GdiFlush();
     RepairBaseAlpha(work.result.bits(), work.baseMask.bits(), pixels);
-    std::vector<BYTE> baseAlpha;
+    std::vector<BYTE> basePixels;
     try {
-        baseAlpha = AlphaBytes(work.result.bits(), pixels);
+        basePixels.assign(work.result.bits(), work.result.bits() + pixels * 4);
     } catch (const std::bad_alloc&) {
         return false;  // composition fails quietly, in Pellow's exports as well
     }
@@ -204,7 +205,7 @@ bool BlendInto(Alpha32Work& work, const IconBitmaps& base, const IconBitmaps& ov
     if (!ImageList_Draw(overlayList, 0, work.result.dc(), 0, 0, ILD_NORMAL))
         return false;
     GdiFlush();
-    ApplyOverlayAlpha(work.result.bits(), baseAlpha, work.overlayColor.bits(), work.overlayMask.bits(), pixels);
+    LayOverlay(work.result.bits(), basePixels, work.overlayColor.bits(), work.overlayMask.bits(), pixels);
     return true;
 }
 

@@ -122,6 +122,13 @@ TEST(IconComposerAlpha32, BaseWithoutAlphaTurnsOpaqueByItsMaskAndTheOverlayKeeps
     EXPECT_EQ(kRed, image.Rgb(4, 4));
     EXPECT_EQ(kBlue, image.Rgb(14, 24));
     EXPECT_EQ(kBlue, image.Rgb(24, 24));
+    // The soft row keeps its straight colour over the transparent base, and
+    // over the red base it shows half red, half blue.
+    EXPECT_EQ(0x80000000 | kBlue, image.Color(20, 19));
+    const DWORD mixed = image.Rgb(14, 19);
+    EXPECT_NEAR(127, (int)((mixed >> 16) & 0xFF), 1);
+    EXPECT_EQ(0u, (mixed >> 8) & 0xFF);
+    EXPECT_NEAR(128, (int)(mixed & 0xFF), 1);
 }
 
 TEST(IconComposerAlpha32, BaseWithAlphaKeepsItsTransparentPixelsWhateverItsMask)
