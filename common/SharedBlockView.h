@@ -28,7 +28,8 @@ public:
     }
 
     // Creates the mapping (PAGE_READWRITE | SEC_COMMIT, exactly SIZE bytes)
-    // with the shared-object DACL and maps it writable. Quillet only.
+    // with the shared-object DACL and maps it writable; fails when the
+    // mapping exists already. Quillet only.
     bool Create(DWORD size, const char* name);
 
     void Read(void* destination, size_t size) const noexcept

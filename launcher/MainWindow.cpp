@@ -40,14 +40,27 @@ std::string WindowTextOf(HWND window)
     return text;
 }
 
+// The block of a first instance that has just created it may not hold its
+// window yet: two links opened together start two instances at once.
+HookSharedBlock ReadPublishedBlock(const SharedBlockView& view)
+{
+    HookSharedBlock block = {0, 0};
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        view.Read(&block, sizeof block);
+        if (block.mainWindow)
+            break;
+        Sleep(25);
+    }
+    return block;
+}
+
 // Another instance finds the block and hands its command line over.
 bool HandOffToFirstInstance(const std::string& commandLine)
 {
     SharedBlockView view;
     if (!view.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME))
         return false;
-    HookSharedBlock block = {0, 0};
-    view.Read(&block, sizeof block);
+    HookSharedBlock block = ReadPublishedBlock(view);
     HWND firstWindow = reinterpret_cast<HWND>(static_cast<UINT_PTR>(block.mainWindow));
     SetWindowTextA(firstWindow, commandLine.c_str());
     // Synchronous: the first instance runs the launch before this returns.
@@ -159,8 +172,11 @@ bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine)
     // The window of a second instance is left to its process exit.
     if (HandOffToFirstInstance(commandLine))
         return false;
-    if (!s_sharedBlock.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME))
+    if (!s_sharedBlock.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME)) {
+        // Another start won the race for the block: it takes the text.
+        HandOffToFirstInstance(commandLine);
         return false;
+    }
     WriteSharedBlock(window, nullptr);
     g_launcher.mainWindow = window;
     s_ended = false;

@@ -13,6 +13,12 @@ TEST_F(FirstInstanceTest, PublishesItsWindowAndNoCbtHookYet)
     RECT frame;
     GetWindowRect(mainWindow_, &frame);
     EXPECT_EQ(4096, frame.left);
+
+    // A start that lost the race for the block does not take it over.
+    SharedBlockView late;
+    EXPECT_FALSE(late.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    EXPECT_FALSE(late.IsMapped());
+    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, ReadSharedBlock().mainWindow);
 }
 
 TEST_F(FirstInstanceTest, SecondStartHandsItsCommandLineOverAndEnds)
