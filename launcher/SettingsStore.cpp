@@ -24,7 +24,8 @@ void ReadSetting(const char* name, DWORD& value)
     // longer than four bytes, whose read fails, cannot leave a partial write.
     DWORD bytes = value;
     DWORD size = sizeof bytes;
-    if (RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&bytes), &size) == ERROR_SUCCESS)
+    LONG result = RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&bytes), &size);
+    if (result == ERROR_SUCCESS)
         value = bytes;
 }
 

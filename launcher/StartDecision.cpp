@@ -22,7 +22,9 @@ StartChoice DecideStart(const StartFlags& flags)
     ReadSetting("RunShow", runShow);
     if (runShow == 5 && !flags.embedding) {
         // The dialog's non-secure choice clears runRestricted.
-        if (DialogBoxParamA(g_launcher.instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, StartupDialogProc, 0) == 2)
+        INT_PTR result =
+            DialogBoxParamA(g_launcher.instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, StartupDialogProc, 0);
+        if (result == IDCANCEL)
             return StartChoice::Cancelled;
     }
     return g_launcher.runRestricted ? StartChoice::Protected : StartChoice::Unrestricted;

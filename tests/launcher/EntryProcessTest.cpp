@@ -2,6 +2,7 @@
 #include "tests/support/StandinReport.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestProcess.h"
 #include "tests/support/TestRegistryKey.h"
 
 #include <windows.h>
@@ -230,4 +231,32 @@ TEST_F(EntryProcessTest, SwitchFollowedByLettersIsNoSwitch)
     StandinReport report;
     ASSERT_TRUE(ReadStandinReport(report_.path(), report));
     EXPECT_EQ(std::vector<std::string>{"-INSTALLED"}, report.arguments);
+}
+
+TEST_F(EntryProcessTest, SecondStartHandsOverAndLeavesTheHookLogToTheFirst)
+{
+    settings_.Set("Log", 1);
+    const std::string log = quillet_.Folder() + "HookWnd.log";
+    TestFile secondReport = TestFile::InTemp("entry-report-2");
+    TestProcess first;
+    ASSERT_TRUE(first.Start(Quoted(quillet_.Program()) + " -NOSPLASH " +
+                            StandinCommand(report_.path(), "--stay=3000", "http://a.example/one")));
+    std::string text;
+    auto tracked = [&] { return ReadFileText(log, text) && text.find("HOOK NEW") != std::string::npos; };
+    ASSERT_TRUE(WaitUntil(10000, tracked));
+
+    // The second start ends once the first instance has run its launch.
+    const std::string secondText = StandinCommand(secondReport.path(), "--stay=300", "http://a.example/two");
+    EXPECT_EQ(0u, quillet_.Run("-NOSPLASH " + secondText));
+    StandinReport second;
+    EXPECT_TRUE(ReadStandinReport(secondReport.path(), second));
+    EXPECT_TRUE(second.AdministratorsDenyOnly());
+    EXPECT_TRUE(first.Running());
+
+    EXPECT_EQ(0u, first.WaitOrKill(20000));
+    ASSERT_TRUE(ReadFileText(log, text));
+    EXPECT_EQ(0u, text.find(kBanner));
+    EXPECT_EQ(std::string::npos, text.find(kBanner, 1));
+    size_t hooked = text.find("HOOK NEW");
+    EXPECT_NE(std::string::npos, text.find("HOOK NEW", hooked + 1)) << "both browsers' windows are tracked";
 }
