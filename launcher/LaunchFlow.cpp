@@ -75,7 +75,10 @@ WaitResult WaitForFirstWindow(const StartedProcess& started)
     g_firstWindow = nullptr;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < g_firstWindowWaitLimit) {
-        EnumThreadWindows(started.threadId, FindFirstWindow, 0);
+        // Thread id 0 (a version on which nothing is started) must not be
+        // taken as "any thread".
+        if (started.threadId)
+            EnumThreadWindows(started.threadId, FindFirstWindow, 0);
         if (g_firstWindow)
             return WaitResult::Window;
         // A process that ended, or a handle that is not usable (nothing was
