@@ -149,7 +149,7 @@ run_state() {
     wine "$check" expect "$quillet_win" "$(winpath "$out/expected.txt")" \
         $([ "$version" = win2k ] && echo win2k) >/dev/null 2>&1
 
-    wine "$quillet" -INSTALL >/dev/null 2>&1
+    timeout 60 wine "$quillet" -INSTALL >/dev/null 2>&1
     status=$?
     [ "$status" = "$expected_exit" ] || failures+=("-INSTALL exited $status, want $expected_exit")
     if [ "$expected_exit" != 0 ]; then
@@ -163,7 +163,7 @@ run_state() {
         if [ -f "$dir/install-twice" ]; then
             export_keys "$version" "$out/installed"
             wine reg export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-product.reg")" /y >/dev/null 2>&1
-            wine "$quillet" -INSTALL >/dev/null 2>&1
+            timeout 60 wine "$quillet" -INSTALL >/dev/null 2>&1
             status=$?
             [ "$status" = 0 ] || failures+=("the second -INSTALL exited $status, want 0")
             export_keys "$version" "$out/installed-twice"
@@ -173,7 +173,7 @@ run_state() {
             cmp -s "$out/installed-product.reg" "$out/installed-twice-product.reg" \
                 || failures+=("the second -INSTALL changed the save area or settings")
         fi
-        wine "$quillet" -UNINSTALL >/dev/null 2>&1
+        timeout 60 wine "$quillet" -UNINSTALL >/dev/null 2>&1
         status=$?
         [ "$status" = 0 ] || failures+=("-UNINSTALL exited $status, want 0")
         export_keys "$version" "$out/restored"

@@ -225,9 +225,11 @@ protected:
     }
 
     // The window's icons as another process sees them. WINE_GAP: Wine 8
-    // answers WM_GETICON from another process with 0 even when the window
-    // holds icons (its own thread reads them back), so under Wine the check
-    // is that the gap is still there.
+    // answers WM_GETICON (and WM_SETICON) sent from another process with 0
+    // without passing it to the window (seen: the window procedure never
+    // gets it, while WM_USER arrives), although the window holds icons that
+    // its own thread reads back; under Wine the check is that the gap is
+    // still there.
     void ExpectIcons(HWND window)
     {
         for (WPARAM type : {ICON_BIG, ICON_SMALL}) {
