@@ -124,9 +124,14 @@ TEST_F(EntryProcessTest, VersionWithoutRestrictedStartLeavesAPendingLaunchThatEx
     TestRegistryKey version(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Quillet.exe");
     ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, version.path(), "Version", "win7"));
     const std::string text = StandinCommand(report_.path(), "--stay=200");
+    // A captioned window elsewhere on the desktop is no window of the launch.
+    HWND bystander = CreateWindowExA(0, "STATIC", "Bystander", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 80,
+                                     nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(bystander);
     std::vector<SeenMessageBox> boxes;
     DWORD start = GetTickCount();
     EXPECT_EQ(0u, quillet_.Run("-NOSPLASH " + text, 30000, &boxes));
+    DestroyWindow(bystander);
     EXPECT_GE(GetTickCount() - start, 10000u);
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("Application " + text + " cannot be run in safe mode.", boxes[0].text);
