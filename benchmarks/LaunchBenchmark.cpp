@@ -4,7 +4,8 @@
 // first window is tracked (the tracker's "HOOK NEW" record in HookWnd.log).
 // Both also time the moment the browser's report exists, which splits the
 // time into process start (with the token work for Quillet) and the rest.
-// Run inside tools/wine-session; prints every pair, the medians and ratios.
+// Run inside tools/wine-session (BUILD/bin/launch_benchmark.exe); prints
+// every pair, the medians and ratios.
 
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/QuilletCopy.h"
