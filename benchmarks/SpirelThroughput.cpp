@@ -14,7 +14,7 @@ namespace {
 
 const UINT kSilentMessage = WM_APP + 1;   // not reported
 const UINT kReportedMessage = WM_SETICON; // reported as an icon event
-const int kRounds = 7;
+const int kRounds = 15;
 
 LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -131,7 +131,7 @@ int main()
     }
 
     HWND target = CreateHiddenWindow("BenchmarkTarget", TargetProc);
-    const int silentCount = 20000, reportedCount = 5000;
+    const int silentCount = 10000, reportedCount = 2000;
     Figures silent, reported;
     for (int round = 0; round < kRounds; ++round) {
         MeasureRound(target, kSilentMessage, silentCount, hooks, &silent);
