@@ -1,0 +1,94 @@
+// What static initialisation left in this process, as any start of Quillet
+// has it before WinMain: Spirel bound, the hook mapping and its event, and
+// the shared-object DACL on them and on the shared block.
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/HookProtocol.h"
+#include "common/SharedBlockView.h"
+#include "marking/SpirelBinding.h"
+
+namespace {
+
+// The object's DACL in SDDL, read back from the system.
+std::string DaclText(HANDLE object)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS)
+        return "(unreadable)";
+    char* text = nullptr;
+    std::string result = "(unconvertible)";
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        result = text;
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
+TEST(SpirelBinding, StaticInitialisationBindsTheLibraryAndMakesTheHookObjects)
+{
+    EXPECT_EQ(GetModuleHandleA("Spirel.dll"), g_spirel.Module());
+    EXPECT_NE(0u, g_hookMessages.createWindow);
+    EXPECT_EQ(RegisterWindowMessageA("WM_GET_MSG_WND_MSG"), g_hookMessages.windowEvent);
+    EXPECT_EQ(RegisterWindowMessageA("WM_HOOK_EXIT_MSG"), g_hookMessages.hookExit);
+
+    const HookMapping& mapping = g_spirel.Mapping();
+    ASSERT_TRUE(mapping.Mapping());
+    ASSERT_TRUE(mapping.View());
+    MEMORY_BASIC_INFORMATION region = {};
+    ASSERT_TRUE(VirtualQuery(mapping.View(), &region, sizeof region));
+    EXPECT_GE(region.RegionSize, (SIZE_T)HookMapping::kSize);
+    EXPECT_EQ(0u, *static_cast<const DWORD*>(mapping.View()));
+    ASSERT_TRUE(mapping.Event());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mapping.Event(), 0));
+
+    // Restricted browsers open them by name.
+    HANDLE byName = OpenEventW(SYNCHRONIZE, FALSE, L"EventMappingClassObject_Ver1_add");
+    EXPECT_TRUE(byName);
+    CloseHandle(byName);
+    EXPECT_EQ("D:(A;OICI;GA;;;AU)", DaclText(mapping.Mapping()));
+    EXPECT_EQ("D:(A;OICI;GA;;;AU)", DaclText(mapping.Event()));
+}
+
+TEST(SpirelBinding, TheSharedBlockIsEightBytesOpenToRestrictedProcesses)
+{
+    SharedBlockView block;
+    ASSERT_TRUE(block.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    HookSharedBlock written = {0x11223344, 0x55667788};
+    block.Write(&written, sizeof written);
+
+    HANDLE mapping = OpenFileMappingA(READ_CONTROL | FILE_MAP_READ, FALSE, HOOK_SHARED_BLOCK_NAME);
+    ASSERT_TRUE(mapping);
+    EXPECT_EQ("D:(A;OICI;GA;;;AU)", DaclText(mapping));
+    const BYTE* view = static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_TRUE(view);
+    // Little-endian fields in this order, nothing before them.
+    const BYTE expected[8] = {0x44, 0x33, 0x22, 0x11, 0x88, 0x77, 0x66, 0x55};
+    EXPECT_EQ(0, memcmp(expected, view, sizeof expected));
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+
+    // A reader copies the whole block; a view of no mapping reads nothing.
+    HookSharedBlock read = {0xdeadbeef, 0xdeadbeef};
+    SharedBlockView reader;
+    ASSERT_TRUE(reader.OpenReadOnly(sizeof read, HOOK_SHARED_BLOCK_NAME));
+    reader.Read(&read, sizeof read);
+    EXPECT_EQ(written.mainWindow, read.mainWindow);
+    EXPECT_EQ(written.cbtHook, read.cbtHook);
+    reader.Close();
+    block.Close();
+    HookSharedBlock untouched = {0xdeadbeef, 0xdeadbeef};
+    reader.Read(&untouched, sizeof untouched);
+    EXPECT_EQ(0xdeadbeefu, untouched.mainWindow);
+    EXPECT_FALSE(reader.OpenReadOnly(sizeof read, HOOK_SHARED_BLOCK_NAME));
+}
+
+}  // namespace
