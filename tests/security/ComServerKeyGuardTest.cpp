@@ -105,6 +105,7 @@ protected:
     {
         memcpy(savedCaption_, g_launcher.productCaption, sizeof savedCaption_);
         caption_ = "QuilletGuardTest-" + std::to_string(GetCurrentProcessId());
+        vendorExisted_ = RegistryKeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Orvane");
         snprintf(g_launcher.productCaption, sizeof g_launcher.productCaption, "%s", caption_.c_str());
         product_ = std::make_unique<TestRegistryKey>(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\" + caption_);
         settingsPath_ = product_->path() + "\\Main";
@@ -126,6 +127,9 @@ protected:
             DeleteRegistryTree(HKEY_LOCAL_MACHINE, clsidExisted_ ? guardedPath : clsidPath);
             EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, guardedPath));
         }
+        product_.reset();
+        if (!vendorExisted_)  // fails, as it should, while another test uses it
+            RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Orvane");
         memcpy(g_launcher.productCaption, savedCaption_, sizeof savedCaption_);
     }
 
@@ -179,6 +183,7 @@ protected:
 
 private:
     char savedCaption_[sizeof g_launcher.productCaption];
+    bool vendorExisted_ = false;
     bool clsidExisted_ = false;
     bool keyExisted_ = false;
     std::string foundDacl_;
