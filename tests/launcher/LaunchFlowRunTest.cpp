@@ -39,6 +39,7 @@ protected:
         EndStandin();
         DestroyWindow(g_launcher.mainWindow);
         g_launcher.mainWindow = nullptr;
+        UnregisterClassA("LaunchFlowRunTestMain", g_launcher.instance);
         g_firstWindowWaitLimit = 60000;
         SettingsFixture::TearDown();
     }
