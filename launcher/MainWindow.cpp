@@ -12,8 +12,6 @@
 #include "ui/Dialogs.h"
 #include "ui/resource.h"
 
-#include <windowsx.h>
-
 void (*g_handOffLaunch)(const std::string& text) = RunLaunchFlow;
 
 namespace {
