@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
 #include "tests/windowhooks/HookTestSupport.h"
@@ -117,6 +119,23 @@ TEST_F(SpirelHookTest, CallWindowReturnHookReportsCaptionIconAndDestroyEvents)
         EXPECT_EQ(receiver_.Ids().windowEvent, report.message);
         EXPECT_LE(report.wParam, (WPARAM)WindowEventDestroyed);
     }
+}
+
+TEST_F(SpirelHookTest, EachHookOfAThreadReportsTheEventOnce)
+{
+    PublishBlock(receiver_.Window(), nullptr);
+    HookTarget target({"overlapped", "overlapped"});
+    ASSERT_TRUE(target.Started());
+    HookWindow(target.Window(0));
+    HookWindow(target.Window(1));
+    PumpFor(200);
+    receiver_.Reports().clear();
+    SendMessageA(target.Window(1), WM_APP, 0, 0);   // sets its icon
+    HookReport icon = {receiver_.Ids().windowEvent, WindowEventIcon, (LPARAM)target.Window(1)};
+    EXPECT_TRUE(PumpUntil([&] { return std::count(receiver_.Reports().begin(), receiver_.Reports().end(), icon) >= 2; }));
+    PumpFor(200);
+    EXPECT_EQ(2, std::count(receiver_.Reports().begin(), receiver_.Reports().end(), icon));
+    EXPECT_EQ(0u, target.CloseAndWait());
 }
 
 TEST_F(SpirelHookTest, WithoutAnInstanceNothingIsPostedAndTheProgramRunsOn)
