@@ -50,8 +50,9 @@ bool KeyExists(HKEY root, const std::string& path)
     return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
-// A text value (null NAME: the default); nothing when the key or value is missing.
-std::optional<std::string> ReadText(HKEY root, const std::string& path, const char* name)
+// A text value (null NAME: the default) and its type; nothing when the key
+// or value is missing.
+std::optional<std::string> ReadText(HKEY root, const std::string& path, const char* name, DWORD* typeOut = nullptr)
 {
     unique_hkey key;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
@@ -62,6 +63,8 @@ std::optional<std::string> ReadText(HKEY root, const std::string& path, const ch
     std::vector<char> data(size + 1, '\0');
     if (RegQueryValueExA(key.get(), name, nullptr, &type, (BYTE*)data.data(), &size) != ERROR_SUCCESS)
         return std::nullopt;
+    if (typeOut)
+        *typeOut = type;
     return std::string(data.data());
 }
 
@@ -73,6 +76,10 @@ struct Expectations {
     void Value(const char* root, const std::string& path, const char* name, const std::string& data)
     {
         out << "value\t" << root << "\t" << path << "\t" << (name ? name : "@") << "\t" << data << "\n";
+    }
+    void Type(const char* root, const std::string& path, DWORD type)
+    {
+        out << "type\t" << root << "\t" << path << "\t" << type << "\n";
     }
     void NoValue(const char* root, const std::string& path)
     {
@@ -98,12 +105,11 @@ struct Expectations {
 
 // The value a key of ROOT's class N gets its content from: ROOT's own when
 // the class existed there, else the machine-wide one that was copied in.
-std::optional<std::string> Source(HKEY root, bool ownClass, const std::string& path)
+std::optional<std::string> Source(HKEY root, bool ownClass, const std::string& path, DWORD* type)
 {
-    if (ownClass && KeyExists(root, path))
-        return ReadText(root, path, nullptr) ? ReadText(root, path, nullptr)
-                                             : ReadText(HKEY_LOCAL_MACHINE, path, nullptr);
-    return ReadText(HKEY_LOCAL_MACHINE, path, nullptr);
+    if (ownClass && KeyExists(root, path) && ReadText(root, path, nullptr))
+        return ReadText(root, path, nullptr, type);
+    return ReadText(HKEY_LOCAL_MACHINE, path, nullptr, type);
 }
 
 void ExpectCommand(Expectations& e, const char* rootName, const std::string& n, const char* verb)
@@ -112,10 +118,14 @@ void ExpectCommand(Expectations& e, const char* rootName, const std::string& n, 
     bool machine = root == HKEY_LOCAL_MACHINE;
     bool ownClass = KeyExists(root, n);
     std::string command = n + "\\shell\\" + verb + "\\command";
-    std::optional<std::string> value = machine ? ReadText(root, command, nullptr) : Source(root, ownClass, command);
+    DWORD type = REG_SZ;
+    std::optional<std::string> value =
+        machine ? ReadText(root, command, nullptr, &type) : Source(root, ownClass, command, &type);
     bool keyThere = KeyExists(root, command) || (!machine && KeyExists(HKEY_LOCAL_MACHINE, command));
-    if (value)
+    if (value) {
         e.Value(rootName, command, nullptr, e.Wrap(*value));
+        e.Type(rootName, command, type);  // a command keeps the type it had
+    }
     else if (keyThere || (!machine && std::string(verb) == "open"))
         e.NoValue(rootName, command);  // an open command key with nothing to wrap stays, empty
     else if (!machine)  // no new-window command anywhere: the verb goes
@@ -258,6 +268,11 @@ int VerifyLine(const std::vector<std::string>& f, std::map<std::string, std::map
         if (!KeyExists(root, f[2]))
             return Failure(where + " missing, want the key without default value");
         return ReadText(root, f[2], nullptr) ? Failure(where + " has a default value, want none") : 0;
+    }
+    if (f[0] == "type") {
+        DWORD type = 0;
+        ReadText(root, f[2], nullptr, &type);
+        return std::to_string(type) == f[3] ? 0 : Failure(where + " has type " + std::to_string(type) + ", want " + f[3]);
     }
     if (f[0] == "nokey")
         return KeyExists(root, f[2]) ? Failure(where + " exists, want it gone") : 0;
