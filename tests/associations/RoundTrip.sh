@@ -94,15 +94,17 @@ export_keys() {  # VERSION FOLDER
     done < <(compared_keys "$1")
 }
 
+as_text() {  # an export (UTF-16) or an "absent" marker, readable
+    if head -c 6 "$1" | grep -q '^absent'; then cat "$1"; else iconv -f UTF-16 -t UTF-8 "$1"; fi
+}
+
 same_exports() {  # FOLDER FOLDER WHAT: byte for byte, with a readable diff when not
     local file ok=0
     for file in "$1"/*.reg; do
         cmp -s "$file" "$2/$(basename "$file")" && continue
         ok=1
-        echo "  $3: $(head -c 400 "$file" | iconv -f UTF-16 -t UTF-8 2>/dev/null | sed -n 3p) differs:"
-        diff <(iconv -f UTF-16 -t UTF-8 "$file" 2>/dev/null || cat "$file") \
-             <(iconv -f UTF-16 -t UTF-8 "$2/$(basename "$file")" 2>/dev/null || cat "$2/$(basename "$file")") \
-            | head -n 30 | sed 's/^/    /'
+        echo "  $3: $(as_text "$file" | grep -m1 -E '^\[|^absent') differs:"
+        diff <(as_text "$file") <(as_text "$2/$(basename "$file")") | head -n 30 | sed 's/^/    /'
     done
     return $ok
 }
