@@ -156,12 +156,13 @@ run_state() {
     [ "$status" = "$expected_exit" ] || failures+=("-INSTALL exited $status, want $expected_exit")
     if [ "$expected_exit" != 0 ]; then
         export_keys "$version" "$out/installed"
-        same_exports "$out/before" "$out/installed" "-INSTALL changed" || failures+=("-INSTALL changed the registry")
+        same_exports "$out/before" "$out/installed" "-INSTALL changed" >>"$out/details.txt" \
+            || failures+=("-INSTALL changed the registry")
         wine reg query 'HKCU\SOFTWARE\Orvane\Quillet\Save' >/dev/null 2>&1 && failures+=("-INSTALL left a save area")
     else
         wine "$check" verify "$(winpath "$out/expected.txt")" >"$out/verify.txt" 2>&1 \
             || failures+=("the takeover is not what it should be: $(grep -c FAIL "$out/verify.txt") mismatches")
-        sed -n 's/^FAIL: /  /p' "$out/verify.txt" | head -n 20
+        sed -n 's/^FAIL: /  /p' "$out/verify.txt" | head -n 20 >>"$out/details.txt"
         if [ -f "$dir/install-twice" ]; then
             export_keys "$version" "$out/installed"
             wine reg export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-product.reg")" /y >/dev/null 2>&1
@@ -170,7 +171,7 @@ run_state() {
             [ "$status" = 0 ] || failures+=("the second -INSTALL exited $status, want 0")
             export_keys "$version" "$out/installed-twice"
             wine reg export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-twice-product.reg")" /y >/dev/null 2>&1
-            same_exports "$out/installed" "$out/installed-twice" "the second -INSTALL changed" \
+            same_exports "$out/installed" "$out/installed-twice" "the second -INSTALL changed" >>"$out/details.txt" \
                 || failures+=("the second -INSTALL changed the associations")
             cmp -s "$out/installed-product.reg" "$out/installed-twice-product.reg" \
                 || failures+=("the second -INSTALL changed the save area or settings")
@@ -179,7 +180,7 @@ run_state() {
         status=$?
         [ "$status" = 0 ] || failures+=("-UNINSTALL exited $status, want 0")
         export_keys "$version" "$out/restored"
-        same_exports "$out/before" "$out/restored" "after -UNINSTALL" \
+        same_exports "$out/before" "$out/restored" "after -UNINSTALL" >>"$out/details.txt" \
             || failures+=("-UNINSTALL did not give back what -INSTALL found")
         local i=0 left
         for root in "${roots[@]}"; do
@@ -197,6 +198,7 @@ run_state() {
     fi
     echo "FAIL $name: $(cat "$dir/about" 2>/dev/null)"
     printf '  - %s\n' "${failures[@]}"
+    cat "$out/details.txt" 2>/dev/null
     return 1
 }
 
