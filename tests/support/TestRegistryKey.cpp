@@ -14,10 +14,15 @@ TestRegistryKey::TestRegistryKey(HKEY root, std::string path) : root_(root), pat
         key_ = nullptr;
 }
 
+namespace {
+const char kTestsKey[] = "Software\\Quillet Tests";
+}
+
 TestRegistryKey::TestRegistryKey(const char* name)
-    : TestRegistryKey(HKEY_CURRENT_USER, std::string("Software\\Quillet Tests\\") + name + "-"
-                                             + std::to_string(GetCurrentProcessId()))
+    : TestRegistryKey(HKEY_CURRENT_USER,
+                      std::string(kTestsKey) + "\\" + name + "-" + std::to_string(GetCurrentProcessId()))
 {
+    sharedParent_ = true;
 }
 
 TestRegistryKey::~TestRegistryKey()
@@ -25,6 +30,10 @@ TestRegistryKey::~TestRegistryKey()
     if (key_)
         RegCloseKey(key_);
     DeleteRegistryTree(root_, path_);
+    // The shared parent goes with the last test key (RegDeleteKey refuses a
+    // key that still has subkeys).
+    if (sharedParent_)
+        RegDeleteKeyA(HKEY_CURRENT_USER, kTestsKey);
 }
 
 bool DeleteRegistryTree(HKEY root, const std::string& path)

@@ -28,6 +28,7 @@ private:
     HKEY root_;
     std::string path_;
     HKEY key_ = nullptr;
+    bool sharedParent_ = false;
 };
 
 // Removes ROOT\PATH and everything below it; true if it is gone afterwards.
