@@ -10,6 +10,7 @@
 
 namespace {
 
+const char kOptionsParent[] = "Software\\Quillet Test Bench";
 const char kOptionsKey[] = "Software\\Quillet Test Bench\\Stand-in";
 
 bool ParseHex(const std::string& text, DWORD& value)
@@ -145,6 +146,18 @@ StandinRegistryOptions::StandinRegistryOptions(const std::string& options)
 StandinRegistryOptions::~StandinRegistryOptions()
 {
     unique_hkey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
-        RegDeleteValueA(key.get(), "Options");
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, key.put())
+        != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key.get(), "Options");
+    DWORD subkeys = 0, values = 0;
+    bool empty = RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                  nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS
+              && subkeys == 0 && values == 0;
+    key.reset();
+    // Nothing else of the bench's is kept there: an empty key goes, and its
+    // parent with it when that is empty too (RegDeleteKey keeps a key that
+    // still has subkeys).
+    if (empty && RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsKey) == ERROR_SUCCESS)
+        RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsParent);
 }
