@@ -321,7 +321,7 @@ TEST_F(StandinWindows, CaptionAndIconChangeAfterTheirDelay)
 
 TEST_F(StandinWindows, HiddenStaysWithoutShowingAWindowAndStayEndsIt)
 {
-    ASSERT_TRUE(browser.Start(StandinCommand("", "--hidden --stay=800 --exitcode=5", kLink)));
+    ASSERT_TRUE(browser.Start(StandinCommand("", "--hidden --stay=2500 --exitcode=5", kLink)));
     ASSERT_TRUE(WaitUntil(kStartLimitMs, [&] { return !TopLevelWindowsOf(browser.Id()).empty(); }));
     for (HWND window : TopLevelWindowsOf(browser.Id()))
         EXPECT_FALSE(IsWindowVisible(window));
