@@ -45,8 +45,6 @@ bool DeleteKeyTree(HKEY root, const std::string& path)
     return SHDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
 }
 
-namespace {
-
 bool IsEmptyKey(HKEY root, const std::string& path)
 {
     unique_hkey key;
@@ -59,20 +57,26 @@ bool IsEmptyKey(HKEY root, const std::string& path)
            subkeys == 0 && values == 0;
 }
 
-} // namespace
-
-bool DeleteKeyAndEmptyParents(HKEY root, const std::string& path)
+std::vector<std::string> MissingParents(HKEY root, const std::string& path)
 {
-    if (!DeleteKeyTree(root, path))
-        return false;
+    std::vector<std::string> missing;
     std::string parent = path;
-    for (;;) {
-        size_t cut = parent.rfind('\\');
-        if (cut == std::string::npos)
-            return true;
+    for (size_t cut; (cut = parent.rfind('\\')) != std::string::npos;) {
         parent.resize(cut);
-        if (parent.find('\\') == std::string::npos || !IsEmptyKey(root, parent) ||
-            RegDeleteKeyA(root, parent.c_str()) != ERROR_SUCCESS)
-            return true;
+        if (parent.find('\\') == std::string::npos)
+            break;
+        unique_hkey key;
+        if (RegOpenKeyExA(root, parent.c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS)
+            break;
+        missing.push_back(parent);
     }
+    return missing;
+}
+
+void DeleteCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents)
+{
+    DeleteKeyTree(root, path);
+    for (const std::string& parent : parents)
+        if (IsEmptyKey(root, parent))
+            RegDeleteKeyA(root, parent.c_str());
 }

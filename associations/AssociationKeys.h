@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 constexpr REGSAM kAssociationAccess = KEY_READ | KEY_SET_VALUE;
 
@@ -27,10 +28,18 @@ std::string StoredKeyPath(HKEY root, const std::string& path);
 // Deletes PATH under ROOT with all its values and subkeys.
 bool DeleteKeyTree(HKEY root, const std::string& path);
 
-// Deletes PATH like DeleteKeyTree, then each parent that is left without
-// values and subkeys, up to (not including) a top-level key such as
-// "Software": a key the takeover created took its missing parents with it.
-bool DeleteKeyAndEmptyParents(HKEY root, const std::string& path);
+// True when PATH under ROOT exists and holds neither values nor subkeys.
+bool IsEmptyKey(HKEY root, const std::string& path);
+
+// The keys on the way to PATH under ROOT that do not exist yet, deepest
+// first, up to (not including) a top-level key such as "Software". Creating
+// PATH creates them too: the takeover records them, so that the restore
+// takes away only parents that were not there before.
+std::vector<std::string> MissingParents(HKEY root, const std::string& path);
+
+// Deletes PATH like DeleteKeyTree, then those of PARENTS that are left
+// without values and subkeys, deepest first.
+void DeleteCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents);
 
 // True when ROOT is HKEY_LOCAL_MACHINE; the takeover never creates keys there.
 inline bool IsMachineRoot(HKEY root) { return root == HKEY_LOCAL_MACHINE; }

@@ -9,7 +9,11 @@
 //   "Check_Associations"     the browser's previous value ("" when it had none)
 //   "<root>_>:<key path>"    "-@RESTORE" (the key's copy lies at the same path
 //                            below the save key) or "-@DELETE" (the takeover
-//                            created the key; the restore deletes it)
+//                            created the key; the restore deletes it). A key
+//                            created with parents that did not exist either
+//                            ("Software\Classes\CLSID" for a per-user COM
+//                            class) records each of them "-@DELETE" as well;
+//                            the restore takes them away once they are empty.
 #pragma once
 
 #include "common/UniqueHandle.h"
@@ -110,6 +114,7 @@ private:
     int SetExtData(HKEY root, const char* prefix, const char* extension, const char* className);
     int SetProtData(HKEY root, const char* prefix, const char* name);
     bool CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key, bool& created);
+    void RecordCreatedParents(HKEY root, const std::vector<std::string>& parents);
     bool RewriteClassCommands(HKEY root, const std::string& classPath);
     void RewriteDefaultVerb(HKEY root, const std::string& classPath);
     void RewriteCommand(HKEY root, const std::string& classPath, const char* verb);
@@ -125,6 +130,7 @@ private:
     bool RestoreKeyData(HKEY root, const char* prefix, const char* name);
     bool RestoreRecordedKey(HKEY root, const std::string& recordPath, const std::string& deletePath);
     bool ReadRecord(HKEY root, const std::string& path, std::string& record);
+    void RemoveCreatedParents(HKEY root, const std::string& path);
     void RestoreCheckAssociations();
 
     // Verification steps.

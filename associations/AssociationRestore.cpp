@@ -48,12 +48,28 @@ bool AssociationManager::RestoreRecordedKey(HKEY root, const std::string& record
         return false;
     if (record == kSaveDelete) {
         // A key that is already gone is as good as deleted.
-        DeleteKeyAndEmptyParents(root, deletePath);
+        DeleteKeyTree(root, deletePath);
+        RemoveCreatedParents(root, deletePath);
         return true;
     }
     if (record == kSaveRestore)
         return RestoreKeyCopy(recordPath, root);
     return false;
+}
+
+void AssociationManager::RemoveCreatedParents(HKEY root, const std::string& path)
+{
+    // A parent without its own record was there before the takeover, and so
+    // were all above it. One that still holds keys the user added meanwhile
+    // stays.
+    std::string parent = path;
+    for (size_t cut; (cut = parent.rfind('\\')) != std::string::npos;) {
+        parent.resize(cut);
+        std::string record;
+        if (!ReadRecord(root, parent, record) || record != kSaveDelete || !IsEmptyKey(root, parent) ||
+            RegDeleteKeyA(root, parent.c_str()) != ERROR_SUCCESS)
+            return;
+    }
 }
 
 bool AssociationManager::RestoreClsidData(HKEY root, const char* prefix)

@@ -143,6 +143,7 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
             result = WrapServerCommand(key.get(), record, kSaveRestore);
     } else if (!IsMachineRoot(root)) {
         std::string classPath = ClsidClassPath(prefix);
+        std::vector<std::string> parents = MissingParents(root, classPath);
         bool created = false;
         if (OpenOrCreateAssociationKey(root, classPath, key, kCopyTargetAccess, &created)) {
             Log("Create HKEY CLSID data (%s) -> Sucess (%s)", classPath.c_str(), RootName(root));
@@ -151,8 +152,10 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
             if (copied && OpenAssociationKey(root, server, key))
                 result = WrapServerCommand(key.get(), record, kSaveDelete);
             key.reset();
-            if (!result && created)
-                DeleteKeyAndEmptyParents(root, classPath);
+            if (result)
+                RecordCreatedParents(root, parents);
+            else if (created)
+                DeleteCreatedKey(root, classPath, parents);
         }
     }
     Log("_____ End Set CLSID data _____");
@@ -168,6 +171,12 @@ bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path
         return false;
     Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
     return CopyMachineKey(path, key.get());
+}
+
+void AssociationManager::RecordCreatedParents(HKEY root, const std::vector<std::string>& parents)
+{
+    for (const std::string& parent : parents)
+        WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, SaveRecordName(root, parent).c_str());
 }
 
 int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* extension, const char* className)
@@ -188,13 +197,16 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
             WriteValue(saveKey_.get(), REG_SZ, kSaveRestore, record.c_str()))
             result = WriteValue(key.get(), type, className, nullptr) ? 1 : 0;
     } else if (!IsMachineRoot(root)) {
+        std::vector<std::string> parents = MissingParents(root, path);
         bool created = false;
         if (CreateFromMachineKey(root, path, key, created) &&
             WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str()))
             result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
         key.reset();
-        if (!result && created)
-            DeleteKeyAndEmptyParents(root, path);
+        if (result)
+            RecordCreatedParents(root, parents);
+        else if (created)
+            DeleteCreatedKey(root, path, parents);
     }
     Log("_____ End set Ext data _____");
     return result;
@@ -213,14 +225,17 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
         if (SaveKeyCopy(path, root) && WriteValue(saveKey_.get(), REG_SZ, kSaveRestore, record.c_str()))
             result = RewriteClassCommands(root, path) ? 1 : 0;
     } else if (!IsMachineRoot(root)) {
+        std::vector<std::string> parents = MissingParents(root, path);
         bool created = false;
         bool recorded = CreateFromMachineKey(root, path, key, created) &&
                         WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str());
         key.reset();
-        if (recorded)
+        if (recorded) {
+            RecordCreatedParents(root, parents);
             result = RewriteClassCommands(root, path) ? 1 : 0;
-        else if (created)
-            DeleteKeyAndEmptyParents(root, path);
+        } else if (created) {
+            DeleteCreatedKey(root, path, parents);
+        }
     }
     Log("_____ End set Prot data _____");
     return result;

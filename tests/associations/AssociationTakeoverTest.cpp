@@ -207,6 +207,40 @@ TEST_F(AssociationTakeover, RestoreRemovesWhatTheTakeoverCreated)
     EXPECT_EQ("<missing>", GetValue(HKEY_CURRENT_USER, kBrowserMain, "Check_Associations"));
 }
 
+TEST_F(AssociationTakeover, RestoreRemovesOnlyTheParentsTheTakeoverCreated)
+{
+    const std::string clsid = "Software\\Classes\\CLSID";
+    const std::string other = clsid + "\\{6A0F5E2C-1B2D-4C3E-8F90-A1B2C3D4E5F6}";
+    struct Case {
+        const char* name;
+        bool clsidBefore;     // an empty per-user CLSID key was there already
+        bool filledMeanwhile; // another program registered a class after the install
+        const char* record;
+        bool clsidAfter;
+    } cases[] = {
+        {"created, still empty", false, false, "-@DELETE", false},
+        {"created, filled meanwhile", false, true, "-@DELETE", true},
+        {"there before, empty", true, false, "<missing>", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveKey(HKEY_CURRENT_USER, clsid);
+        if (c.clsidBefore)
+            PutKey(HKEY_CURRENT_USER, clsid);
+        EXPECT_EQ(1, Install());
+        EXPECT_EQ(c.record, Record(HKEY_CURRENT_USER, clsid));
+        if (c.filledMeanwhile)
+            PutValue(HKEY_CURRENT_USER, other, nullptr, "registered later");
+        Uninstall();
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kServer));
+        EXPECT_EQ(c.clsidAfter, KeyExists(HKEY_CURRENT_USER, clsid));
+        if (c.filledMeanwhile) {
+            EXPECT_EQ("registered later", GetValue(HKEY_CURRENT_USER, other, nullptr));
+        }
+    }
+    RemoveKey(HKEY_CURRENT_USER, clsid);
+}
+
 TEST_F(AssociationTakeover, MachineRootChangesOnlyExistingKeys)
 {
     RemoveKey(HKEY_LOCAL_MACHINE, kClasses + ".shtml");

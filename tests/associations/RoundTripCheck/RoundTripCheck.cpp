@@ -20,6 +20,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -92,6 +93,23 @@ struct Expectations {
         if (std::string(marker) == "-@RESTORE")
             out << "key\t" << root << "\t" << kSave << "\\" << path << "\n";
     }
+    // A key the takeover creates brings the parents with it that were not
+    // there before ("Software\Classes\CLSID" for the COM class); each gets
+    // a "-@DELETE" record of its own, so that the restore takes away just
+    // those.
+    void CreatedRecord(const char* root, const std::string& path, const std::string& created)
+    {
+        Record(root, path, "-@DELETE");
+        std::string parent = created;
+        for (size_t cut; (cut = parent.rfind('\\')) != std::string::npos;) {
+            parent.resize(cut);
+            if (parent.find('\\') == std::string::npos || KeyExists(RootOf(root), parent))
+                break;
+            if (createdParents.insert(std::string(root) + "\\" + parent).second)
+                Record(root, parent, "-@DELETE");
+        }
+    }
+    std::set<std::string> createdParents;
 
     std::string Wrap(const std::string& command) const
     {
@@ -167,7 +185,10 @@ void ExpectClass(Expectations& e, const char* rootName, const std::string& n)
     bool ownClass = KeyExists(root, n);
     if (!ownClass && (root == HKEY_LOCAL_MACHINE || !KeyExists(HKEY_LOCAL_MACHINE, n)))
         return;  // nothing to take over, no record
-    e.Record(rootName, n, ownClass ? "-@RESTORE" : "-@DELETE");
+    if (ownClass)
+        e.Record(rootName, n, "-@RESTORE");
+    else
+        e.CreatedRecord(rootName, n, n);
     e.Value(rootName, n + "\\DefaultIcon", nullptr, e.program + ",3");
     ExpectVerb(e, rootName, n, ownClass);
     ExpectCommand(e, rootName, n, "open");
@@ -184,7 +205,10 @@ void ExpectExtension(Expectations& e, const char* rootName, const std::string& n
     if (own && value && *value == type)
         return;  // already its class: no copy, no record
     e.Value(rootName, n, nullptr, type);
-    e.Record(rootName, n, own ? "-@RESTORE" : "-@DELETE");
+    if (own)
+        e.Record(rootName, n, "-@RESTORE");
+    else
+        e.CreatedRecord(rootName, n, n);
 }
 
 void ExpectServer(Expectations& e, const char* rootName)
@@ -196,7 +220,11 @@ void ExpectServer(Expectations& e, const char* rootName)
         return;
     e.Value(rootName, kServer, nullptr, e.program + " " + *value);
     e.Value(rootName, kSave, nullptr, *value);
-    e.Record(rootName, kServer, own ? "-@RESTORE" : "-@DELETE");
+    std::string server = kServer;
+    if (own)
+        e.Record(rootName, server, "-@RESTORE");
+    else
+        e.CreatedRecord(rootName, server, server.substr(0, server.rfind('\\')));
 }
 
 void ExpectRoot(Expectations& e, const char* rootName)
