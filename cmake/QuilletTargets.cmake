@@ -32,9 +32,21 @@ function(quillet_link_modules target)
       -Wl,--start-group ${QUILLET_MODULES} -Wl,--end-group ${QUILLET_SYSTEM_LIBS})
 endfunction()
 
+# windres reports no dependencies: Quillet.rc is recompiled when one of the
+# scripts it includes or the artwork they name changes. Source properties
+# belong to a directory, so every folder that compiles Quillet.rc calls this.
+function(quillet_resource_dependencies)
+  file(GLOB artwork CONFIGURE_DEPENDS
+       ${CMAKE_SOURCE_DIR}/ui/*.rc ${CMAKE_SOURCE_DIR}/ui/resource.h
+       ${CMAKE_SOURCE_DIR}/ui/icons/*.ico ${CMAKE_SOURCE_DIR}/ui/bitmaps/*.bmp
+       ${CMAKE_SOURCE_DIR}/common/VersionInfo.rc)
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/ui/Quillet.rc PROPERTIES OBJECT_DEPENDS "${artwork}")
+endfunction()
+
 # The program itself: WinMain, the subsystems and the resources.
 function(quillet_program name)
   add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/launcher/WinMain.cpp
                                ${CMAKE_SOURCE_DIR}/ui/Quillet.rc)
+  quillet_resource_dependencies()
   quillet_link_modules(${name})
 endfunction()
