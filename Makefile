@@ -3,6 +3,7 @@
 #   make         the three deliverables in build/bin/
 #   make test    builds and runs the whole test suite under Wine
 #   make demo    opens a link through Quillet under Wine and shows the result
+#   make bench   builds and runs the benchmarks (launch time, hook cost)
 #
 # BUILD=dir selects another build tree (default build).
 
@@ -10,7 +11,7 @@ BUILD ?= build
 TOOLCHAIN := $(CURDIR)/cmake/toolchain-i686-w64-mingw32.cmake
 JOBS ?= $(shell nproc)
 
-.PHONY: all packages configure build test demo clean
+.PHONY: all packages configure build test demo bench clean
 
 all: build
 
@@ -30,6 +31,11 @@ test: build
 
 demo: build
 	tools/wine-session $(BUILD) -- tools/demo $(BUILD)
+
+bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target launch_benchmark spirel_throughput
+	tools/wine-session $(BUILD) -- sh -c 'tools/wine-exec $(BUILD)/benchmarks/launch_benchmark.exe && \
+	    tools/wine-exec $(BUILD)/benchmarks/spirel_throughput.exe'
 
 clean:
 	rm -rf $(BUILD)
