@@ -460,32 +460,58 @@ LRESULT HyperLink::CallPrevious(UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcA(previous_, control_, message, wParam, lParam);
 }
 
+void HyperLink::RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // The tooltip sees the mouse only through the control it belongs to.
+    if (message < WM_MOUSEFIRST || message > 0x20D || !tooltip_ || (extendedStyle_ & NoTooltipRelay))
+        return;
+    MSG relayed = {control_, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
+    SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+void HyperLink::OnDestroy()
+{
+    if (tooltip_)
+        DestroyWindow(tooltip_);
+    tooltip_ = nullptr;
+}
+
+LRESULT HyperLink::OnNcDestroy(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // The control goes: give it its own procedure back for its last message.
+    WNDPROC previous = previous_;
+    HWND control = control_;
+    UnsubclassWindow(true);
+    return CallWindowProcA(previous, control, message, wParam, lParam);
+}
+
+void HyperLink::OnFocusChange()
+{
+    if (state_ & PaintLabel)
+        Repaint(false);
+}
+
+void HyperLink::OnChar(WPARAM key)
+{
+    if (key == VK_RETURN || key == VK_SPACE)
+        Navigate();
+}
+
 LRESULT HyperLink::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message >= WM_MOUSEFIRST && message <= 0x20D && tooltip_ && !(extendedStyle_ & NoTooltipRelay)) {
-        MSG relayed = {control_, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
-        SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
-    }
+    RelayToTooltip(message, wParam, lParam);
     switch (message) {
     case WM_CREATE:
         Init();
         return 0;
     case WM_DESTROY:
-        if (tooltip_)
-            DestroyWindow(tooltip_);
-        tooltip_ = nullptr;
+        OnDestroy();
         return CallPrevious(message, wParam, lParam);
-    case WM_NCDESTROY: {
-        // The control goes: give it its own procedure back for its last message.
-        WNDPROC previous = previous_;
-        HWND control = control_;
-        UnsubclassWindow(true);
-        return CallWindowProcA(previous, control, message, wParam, lParam);
-    }
+    case WM_NCDESTROY:
+        return OnNcDestroy(message, wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        if (state_ & PaintLabel)
-            Repaint(false);
+        OnFocusChange();
         return 0;
     case WM_ENABLE:
         Repaint(true);
@@ -508,8 +534,7 @@ LRESULT HyperLink::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETDLGCODE:
         return DLGC_WANTCHARS;
     case WM_CHAR:
-        if (wParam == VK_RETURN || wParam == VK_SPACE)
-            Navigate();
+        OnChar(wParam);
         return 0;
     case WM_UPDATEUISTATE:
         return 0;

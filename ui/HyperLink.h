@@ -91,6 +91,11 @@ private:
     bool Active() const noexcept;
     void Repaint(bool now) noexcept;
 
+    void RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
+    LRESULT OnNcDestroy(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnFocusChange();
+    void OnChar(WPARAM key);
     void OnPaint(HDC given);
     LRESULT OnSetCursor();
     void OnMouseMove(LPARAM point);
