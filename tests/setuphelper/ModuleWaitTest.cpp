@@ -1,55 +1,10 @@
 #include "tests/setuphelper/PellowLibrary.h"
 #include "tests/setuphelper/HelperProcesses.h"
+#include "tests/support/MessageCounter.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// A hidden top-level window of the test's thread that counts the
-// WM_QUEUESYNC notifications broadcast while "IsCloseModule" waits.
-class BroadcastCounter {
-public:
-    BroadcastCounter()
-    {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = className;
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, className, "Broadcasts", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50,
-                                  nullptr, nullptr, windowClass.hInstance, nullptr);
-        count = 0;
-    }
-    ~BroadcastCounter()
-    {
-        DestroyWindow(window_);
-        UnregisterClassA(className, GetModuleHandleA(nullptr));
-    }
-
-    bool created() const { return window_ != nullptr; }
-    // Notifications received, after handing out any still queued.
-    int Received()
-    {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-        return count;
-    }
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == WM_QUEUESYNC)
-            ++count;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-
-    static constexpr const char* className = "PellowBroadcastCounter";
-    static int count;
-    HWND window_ = nullptr;
-};
-
-int BroadcastCounter::count = 0;
 
 struct ModuleCase {
     std::string name;
@@ -63,8 +18,9 @@ void RunCases(const std::vector<ModuleCase>& cases, bool expectBroadcasts)
 {
     for (const ModuleCase& item : cases) {
         SCOPED_TRACE(item.name + ", limit " + std::to_string(item.timeLimit));
-        BroadcastCounter counter;
-        ASSERT_TRUE(counter.created());
+        // Counts the WM_QUEUESYNC notifications broadcast while "IsCloseModule" waits.
+        MessageCounter counter(WM_QUEUESYNC);
+        ASSERT_TRUE(counter.Window());
         DWORD start = GetTickCount();
         BOOL result = Pellow().isCloseModule(item.name.c_str(), item.timeLimit);
         DWORD elapsed = GetTickCount() - start;
