@@ -114,7 +114,8 @@ private:
     int SetExtData(HKEY root, const char* prefix, const char* extension, const char* className);
     int SetProtData(HKEY root, const char* prefix, const char* name);
     bool CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key, bool& created);
-    void RecordCreatedParents(HKEY root, const std::vector<std::string>& parents);
+    void SettleCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents, bool created,
+                          bool kept);
     bool RewriteClassCommands(HKEY root, const std::string& classPath);
     void RewriteDefaultVerb(HKEY root, const std::string& classPath);
     void RewriteCommand(HKEY root, const std::string& classPath, const char* verb);

@@ -152,10 +152,7 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
             if (copied && OpenAssociationKey(root, server, key))
                 result = WrapServerCommand(key.get(), record, kSaveDelete);
             key.reset();
-            if (result)
-                RecordCreatedParents(root, parents);
-            else if (created)
-                DeleteCreatedKey(root, classPath, parents);
+            SettleCreatedKey(root, classPath, parents, created, result != 0);
         }
     }
     Log("_____ End Set CLSID data _____");
@@ -173,10 +170,18 @@ bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path
     return CopyMachineKey(path, key.get());
 }
 
-void AssociationManager::RecordCreatedParents(HKEY root, const std::vector<std::string>& parents)
+// A key kept after its creation has the parents created with it recorded
+// for the restore; one not kept is taken away again, with those parents,
+// when this takeover made it.
+void AssociationManager::SettleCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents,
+                                          bool created, bool kept)
 {
-    for (const std::string& parent : parents)
-        WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, SaveRecordName(root, parent).c_str());
+    if (kept) {
+        for (const std::string& parent : parents)
+            WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, SaveRecordName(root, parent).c_str());
+    } else if (created) {
+        DeleteCreatedKey(root, path, parents);
+    }
 }
 
 int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* extension, const char* className)
@@ -203,10 +208,7 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
             WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str()))
             result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
         key.reset();
-        if (result)
-            RecordCreatedParents(root, parents);
-        else if (created)
-            DeleteCreatedKey(root, path, parents);
+        SettleCreatedKey(root, path, parents, created, result != 0);
     }
     Log("_____ End set Ext data _____");
     return result;
@@ -230,12 +232,9 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
         bool recorded = CreateFromMachineKey(root, path, key, created) &&
                         WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str());
         key.reset();
-        if (recorded) {
-            RecordCreatedParents(root, parents);
+        SettleCreatedKey(root, path, parents, created, recorded);
+        if (recorded)
             result = RewriteClassCommands(root, path) ? 1 : 0;
-        } else if (created) {
-            DeleteCreatedKey(root, path, parents);
-        }
     }
     Log("_____ End set Prot data _____");
     return result;
