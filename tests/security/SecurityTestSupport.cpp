@@ -1,5 +1,7 @@
 #include "tests/security/SecurityTestSupport.h"
 
+#include "common/TwoCall.h"
+
 #include <aclapi.h>
 #include <sddl.h>
 
@@ -55,10 +57,10 @@ std::vector<BYTE> ObjectDaclBytes(HANDLE object, int objectType)
 
 std::vector<BYTE> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informationClass)
 {
-    DWORD needed = 0;
-    GetTokenInformation(token, informationClass, nullptr, 0, &needed);
-    std::vector<BYTE> bytes(needed);
-    if (!needed || !GetTokenInformation(token, informationClass, bytes.data(), needed, &needed))
+    std::vector<BYTE> bytes;
+    if (!ReadTwoCall(bytes, [&](void* data, DWORD size, DWORD* needed) {
+            return GetTokenInformation(token, informationClass, data, size, needed) != FALSE;
+        }))
         bytes.clear();
     return bytes;
 }
