@@ -117,7 +117,7 @@ int main()
         printf("the shared block exists already: is Quillet running?\n");
         return 1;
     }
-    HookSharedBlock content = {(DWORD)(UINT_PTR)receiver, 0};
+    HookSharedBlock content = {BlockValueOf(receiver), 0};
     block.Write(&content, sizeof content);
 
     Hooks hooks;

@@ -14,6 +14,13 @@ struct HookSharedBlock {
 };
 static_assert(sizeof(HookSharedBlock) == 8, "the block is exactly 8 bytes");
 
+// Window and hook handles fit in 32 bits on 64-bit Windows too (the system
+// keeps them so for the sake of 32-bit programs), so the block's layout is
+// the same for both kinds of Spirel and Quillet.
+inline DWORD BlockValueOf(HANDLE handle) { return HandleToULong(handle); }
+inline HWND BlockWindow(DWORD value) { return static_cast<HWND>(ULongToHandle(value)); }
+inline HHOOK BlockHook(DWORD value) { return static_cast<HHOOK>(ULongToHandle(value)); }
+
 #define HOOK_SHARED_BLOCK_NAME "MappingClassObject_Ver_MFile"
 
 #define HOOK_EXIT_MESSAGE_NAME        "WM_HOOK_EXIT_MSG"

@@ -26,8 +26,7 @@ bool s_ended = false;
 
 void WriteSharedBlock(HWND mainWindow, HHOOK cbtHook)
 {
-    HookSharedBlock block = {static_cast<DWORD>(reinterpret_cast<UINT_PTR>(mainWindow)),
-                             static_cast<DWORD>(reinterpret_cast<UINT_PTR>(cbtHook))};
+    HookSharedBlock block = {BlockValueOf(mainWindow), BlockValueOf(cbtHook)};
     s_sharedBlock.Write(&block, sizeof block);
 }
 
@@ -59,7 +58,7 @@ bool HandOffToFirstInstance(const std::string& commandLine)
     if (!view.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME))
         return false;
     HookSharedBlock block = ReadPublishedBlock(view);
-    HWND firstWindow = reinterpret_cast<HWND>(static_cast<UINT_PTR>(block.mainWindow));
+    HWND firstWindow = BlockWindow(block.mainWindow);
     SetWindowTextA(firstWindow, commandLine.c_str());
     // Synchronous: the first instance runs the launch before this returns.
     SendMessageA(firstWindow, g_hookMessages.runNewProgram, 0, 0);

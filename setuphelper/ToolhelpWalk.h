@@ -8,9 +8,15 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-// The ANSI entries, as every caller of the walks reads them.
+// The ANSI entries, as every caller of the walks reads them (their pointer
+// and ULONG_PTR fields make them larger on 64-bit Windows).
+#ifdef _WIN64
+static_assert(sizeof(PROCESSENTRY32) == 304, "ANSI process entry");
+static_assert(sizeof(MODULEENTRY32) == 568, "ANSI module entry");
+#else
 static_assert(sizeof(PROCESSENTRY32) == 296, "ANSI process entry");
 static_assert(sizeof(MODULEENTRY32) == 548, "ANSI module entry");
+#endif
 
 template <typename Entry, typename Visit>
 bool WalkSnapshot(DWORD flags, DWORD processId, BOOL(WINAPI* first)(HANDLE, Entry*),

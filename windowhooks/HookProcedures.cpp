@@ -38,7 +38,7 @@ extern "C" LRESULT CALLBACK GetHookMessageCBT(int code, WPARAM wParam, LPARAM lP
     HookSharedBlock block = {0, 0};
     if (code == HCBT_CREATEWND && IsReportedCreation(lParam)) {
         block = ReadSharedBlock();
-        HWND mainWindow = reinterpret_cast<HWND>(static_cast<UINT_PTR>(block.mainWindow));
+        HWND mainWindow = BlockWindow(block.mainWindow);
         HWND created = reinterpret_cast<HWND>(wParam);
         if (mainWindow && mainWindow != created) {
             DWORD processId = 0;
@@ -46,7 +46,7 @@ extern "C" LRESULT CALLBACK GetHookMessageCBT(int code, WPARAM wParam, LPARAM lP
             PostMessageA(mainWindow, g_spirelMessages.createWindow, wParam, processId);
         }
     }
-    return CallNextHookEx(reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(block.cbtHook)),
+    return CallNextHookEx(BlockHook(block.cbtHook),
                           code, wParam, lParam);
 }
 
@@ -57,7 +57,7 @@ extern "C" LRESULT CALLBACK GetProcRet(int code, WPARAM wParam, LPARAM lParam)
     if (code >= 0 && call && WindowEventOf(call->message, &event)) {
         HookSharedBlock block = ReadSharedBlock();
         if (block.mainWindow)
-            PostMessageA(reinterpret_cast<HWND>(static_cast<UINT_PTR>(block.mainWindow)),
+            PostMessageA(BlockWindow(block.mainWindow),
                          g_spirelMessages.windowEvent, event,
                          reinterpret_cast<LPARAM>(call->hwnd));
     }

@@ -29,7 +29,7 @@ for file in "$quillet" "$check" "$standin"; do
     [ -f "$file" ] || { echo "round trip: $file is missing (build first)" >&2; exit 2; }
 done
 
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=${WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 quillet_win=$(winpath "$quillet")
 

@@ -75,8 +75,8 @@ TEST_F(MainWindowTest, WindowEventsReachTheirHandlersAndTheLastDestroyEndsTheIns
     ASSERT_EQ(1u, g_tracker.hookIds.size());
     std::vector<HHOOK> hooks = {g_tracker.hookIds[0].hHook, g_tracker.gHookCBT};
     // The CBT hook is published beside the main window.
-    EXPECT_EQ((DWORD)(UINT_PTR)g_tracker.gHookCBT, ReadSharedBlock().cbtHook);
-    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, ReadSharedBlock().mainWindow);
+    EXPECT_EQ(BlockValueOf(g_tracker.gHookCBT), ReadSharedBlock().cbtHook);
+    EXPECT_EQ(BlockValueOf(mainWindow_), ReadSharedBlock().mainWindow);
     recorded_.clear();
 
     LPARAM reported = reinterpret_cast<LPARAM>(window);
@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, WindowEventsReachTheirHandlersAndTheLastDestroyEndsTheIns
     EXPECT_NE(mainWindow_, g_launcher.mainWindow);
     DestroyWindow(mainWindow_);
     mainWindow_ = g_launcher.mainWindow;
-    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, ReadSharedBlock().mainWindow);
+    EXPECT_EQ(BlockValueOf(mainWindow_), ReadSharedBlock().mainWindow);
 }
 
 TEST_F(MainWindowTest, ExitCommandEndsTheInstanceThroughTheSameShutdown)

@@ -6,7 +6,7 @@ namespace {
 TEST_F(FirstInstanceTest, PublishesItsWindowAndNoCbtHookYet)
 {
     HookSharedBlock block = ReadSharedBlock();
-    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, block.mainWindow);
+    EXPECT_EQ(BlockValueOf(mainWindow_), block.mainWindow);
     EXPECT_EQ(0u, block.cbtHook);
     EXPECT_FALSE(IsWindowVisible(mainWindow_));
     EXPECT_EQ("Quillet test main window", MainWindowText());
@@ -18,7 +18,7 @@ TEST_F(FirstInstanceTest, PublishesItsWindowAndNoCbtHookYet)
     SharedBlockView late;
     EXPECT_FALSE(late.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
     EXPECT_FALSE(late.IsMapped());
-    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, ReadSharedBlock().mainWindow);
+    EXPECT_EQ(BlockValueOf(mainWindow_), ReadSharedBlock().mainWindow);
 }
 
 TEST_F(FirstInstanceTest, SecondStartHandsItsCommandLineOverAndEnds)
@@ -43,7 +43,7 @@ TEST_F(FirstInstanceTest, SecondStartHandsItsCommandLineOverAndEnds)
         EXPECT_EQ(0, handOffs[0].result);
     // The first instance stays the first instance.
     EXPECT_TRUE(IsWindow(mainWindow_));
-    EXPECT_EQ((DWORD)(UINT_PTR)mainWindow_, ReadSharedBlock().mainWindow);
+    EXPECT_EQ(BlockValueOf(mainWindow_), ReadSharedBlock().mainWindow);
 }
 
 TEST_F(FirstInstanceTest, HandOffAnswersOneToAnotherProcess)

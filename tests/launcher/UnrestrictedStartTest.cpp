@@ -69,12 +69,14 @@ TEST_F(UnrestrictedStartTest, FailedStartShowsTheReceivedCommandLine)
         ASSERT_EQ(1u, seen.size());
         std::string expected = "Invalid application name - " + c.received;
         if (RunningOnWine() && expected.size() >= 32768) {
-            // WINE_GAP: Wine's message box shows no text at all once the text
-            // reaches 32,768 characters.
-            expected.clear();
+            // WINE_GAP: Wine's message box does not show a text of 32,768
+            // characters or more: 32-bit Wine shows none, 64-bit Wine two
+            // stray characters.
+            EXPECT_GT(3u, seen[0].text.size()) << "Wine shows the long text now";
+        } else {
+            EXPECT_TRUE(expected == seen[0].text) << "the box says: " << seen[0].text.substr(0, 80) << " ("
+                                                  << seen[0].text.size() << " characters)";
         }
-        EXPECT_TRUE(expected == seen[0].text) << "the box says: " << seen[0].text.substr(0, 80) << " ("
-                                              << seen[0].text.size() << " characters)";
         EXPECT_EQ(g_launcher.productCaption, seen[0].caption);
         EXPECT_FALSE(seen[0].hasOwner);
     }

@@ -366,7 +366,7 @@ TEST(SecurityAttributes, HoldOwnCopyAppliedToNewObject)
 
     CSecurityAttributes attributes;
     attributes.Set(descriptor, true);
-    EXPECT_EQ(12u, attributes.nLength);
+    EXPECT_EQ(sizeof(SECURITY_ATTRIBUTES), attributes.nLength);
     EXPECT_TRUE(attributes.bInheritHandle);
     ASSERT_NE(nullptr, attributes.lpSecurityDescriptor);
     EXPECT_NE(descriptor.Get(), attributes.lpSecurityDescriptor);

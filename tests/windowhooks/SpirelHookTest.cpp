@@ -33,7 +33,7 @@ protected:
             ASSERT_TRUE(block_.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME))
                 << "another first instance runs?";
         }
-        HookSharedBlock content = {(DWORD)(UINT_PTR)mainWindow, (DWORD)(UINT_PTR)cbtHook};
+        HookSharedBlock content = {BlockValueOf(mainWindow), BlockValueOf(cbtHook)};
         block_.Write(&content, sizeof content);
     }
 

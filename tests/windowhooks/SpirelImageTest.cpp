@@ -26,22 +26,22 @@ public:
 
     size_t FileSize() const { return bytes_.size(); }
 
-    const IMAGE_NT_HEADERS32* Headers() const
+    const IMAGE_NT_HEADERS* Headers() const
     {
         if (bytes_.size() < sizeof(IMAGE_DOS_HEADER))
             return nullptr;
         auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
         if (dos->e_magic != IMAGE_DOS_SIGNATURE ||
-            dos->e_lfanew + sizeof(IMAGE_NT_HEADERS32) > bytes_.size())
+            dos->e_lfanew + sizeof(IMAGE_NT_HEADERS) > bytes_.size())
             return nullptr;
-        auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes_.data() + dos->e_lfanew);
+        auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(bytes_.data() + dos->e_lfanew);
         return nt->Signature == IMAGE_NT_SIGNATURE ? nt : nullptr;
     }
 
     // The file bytes at relative virtual address RVA, or null.
     const char* At(DWORD rva) const
     {
-        const IMAGE_NT_HEADERS32* nt = Headers();
+        const IMAGE_NT_HEADERS* nt = Headers();
         const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
         for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
             DWORD size = std::max(section->Misc.VirtualSize, section->SizeOfRawData);
@@ -82,6 +82,7 @@ private:
     std::vector<char> bytes_;
 };
 
+#ifdef __i386__
 // Calls FUNCTION with three 32-bit arguments and returns how many of their
 // 12 bytes the callee took off the stack: 12 for a standard-call function,
 // 0 for a C function (whose caller removes them).
@@ -103,6 +104,7 @@ int CalleePoppedBytes(const void* function, DWORD first, DWORD second, DWORD thi
         : "ecx", "edx", "esi", "memory", "cc");
     return 12 - left;
 }
+#endif
 
 }  // namespace
 
@@ -112,6 +114,9 @@ TEST(SpirelImage, SmallWithExactlySixExportsAndOnlyKernelAndUserImports)
     ASSERT_NE(nullptr, image.Headers()) << BuiltBinary("Spirel.dll");
     EXPECT_LT(image.FileSize(), 16u * 1024u);
     EXPECT_TRUE(image.Headers()->FileHeader.Characteristics & IMAGE_FILE_DLL);
+    // The library is of the program's own kind: PE32 beside a 32-bit
+    // Quillet, PE32+ beside a 64-bit one.
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR_MAGIC, image.Headers()->OptionalHeader.Magic);
 
     std::vector<std::string> exports = image.ExportNames();
     std::sort(exports.begin(), exports.end());
@@ -127,6 +132,8 @@ TEST(SpirelImage, SmallWithExactlySixExportsAndOnlyKernelAndUserImports)
     EXPECT_EQ((std::set<std::string>{"KERNEL32.DLL", "USER32.DLL"}), imports);
 }
 
+#ifdef __i386__
+// x86 only: 64-bit Windows has one calling convention.
 TEST(SpirelImage, InstallersAreCdeclAndHookProceduresStdcall)
 {
     SpirelLibrary spirel;
@@ -153,6 +160,7 @@ TEST(SpirelImage, InstallersAreCdeclAndHookProceduresStdcall)
     EXPECT_EQ(nullptr, slot);
     EXPECT_NE(nullptr, GetProcAddress(spirel.Module(), "_GetHookMessageFILTER@12"));
 }
+#endif
 
 TEST(SpirelImage, HookWindowRetIsCdeclAndReplacesTheHookInItsSlot)
 {
@@ -164,8 +172,12 @@ TEST(SpirelImage, HookWindowRetIsCdeclAndReplacesTheHookInItsSlot)
     ASSERT_TRUE(window);
 
     HHOOK slot = nullptr;
+#ifdef __i386__
     EXPECT_EQ(0, CalleePoppedBytes(reinterpret_cast<const void*>(hookWindowRet), (DWORD)(UINT_PTR)window,
                                    (DWORD)(UINT_PTR)&slot, 0xdeadbeef));
+#else
+    EXPECT_EQ(1, hookWindowRet(window, &slot, nullptr));
+#endif
     HHOOK first = slot;
     ASSERT_NE(nullptr, first);
 
