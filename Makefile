@@ -1,41 +1,63 @@
 # The user-facing commands. Each one installs what it needs first.
 #
-#   make         the three deliverables in build/bin/
+#   make         the three deliverables in build/bin/ (32-bit, what users install)
 #   make test    builds and runs the whole test suite under Wine
 #   make demo    opens a link through Quillet under Wine and shows the result
 #   make bench   builds and runs the benchmarks (launch time, hook cost)
 #
-# BUILD=dir selects another build tree (default build).
+# test, demo and bench run the 32-bit suite in build/ where this host runs
+# 32-bit programs, and the 64-bit one in build64/ where it cannot (some x86-64
+# kernels have no 32-bit support). ARCH=x64 forces the 64-bit run, ARCH=x86
+# the 32-bit one. BUILD=dir and BUILD64=dir select other build trees.
 
 BUILD ?= build
-TOOLCHAIN := $(CURDIR)/cmake/toolchain-i686-w64-mingw32.cmake
+BUILD64 ?= build64
+ARCH ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all packages configure build test demo bench clean
+.PHONY: all packages build build-x86 build-x64 test demo bench clean \
+        test-x86 test-x64 demo-x86 demo-x64 bench-x86 bench-x64
 
 all: build
 
 packages:
 	@tools/ensure-packages
 
-$(BUILD)/CMakeCache.txt: | packages
-	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release
+# tree_rules(ARCH, TREE, TOOLCHAIN)
+define tree_rules
+$(2)/CMakeCache.txt: | packages
+	cmake -S . -B $(2) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/$(3) -DCMAKE_BUILD_TYPE=Release
 
-configure: $(BUILD)/CMakeCache.txt
+build-$(1): packages $(2)/CMakeCache.txt
+	cmake --build $(2) -j $(JOBS)
 
-build: packages configure
-	cmake --build $(BUILD) -j $(JOBS)
+demo-$(1): build-$(1)
+	tools/wine-session $(2) -- tools/demo $(2)
 
-test: build
+bench-$(1): build-$(1)
+	cmake --build $(2) -j $(JOBS) --target launch_benchmark spirel_throughput
+	tools/wine-session $(2) -- sh -c 'tools/wine-exec $(2)/benchmarks/launch_benchmark.exe && \
+	    tools/wine-exec $(2)/benchmarks/spirel_throughput.exe'
+endef
+$(eval $(call tree_rules,x86,$(BUILD),toolchain-i686-w64-mingw32.cmake))
+$(eval $(call tree_rules,x64,$(BUILD64),toolchain-x86_64-w64-mingw32.cmake))
+
+build: build-x86
+
+test-x86: build-x86
 	tools/wine-session $(BUILD) -- ctest --test-dir $(BUILD) --output-on-failure
 
-demo: build
-	tools/wine-session $(BUILD) -- tools/demo $(BUILD)
+# The 32-bit files users install are built and read here too, without
+# running them, so that this host still checks what ships.
+test-x64: build-x64 $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target Quillet Spirel Pellow
+	tools/check-deliverables $(BUILD)/bin x86
+	tools/wine-session $(BUILD64) -- ctest --test-dir $(BUILD64) --output-on-failure
 
-bench: build
-	cmake --build $(BUILD) -j $(JOBS) --target launch_benchmark spirel_throughput
-	tools/wine-session $(BUILD) -- sh -c 'tools/wine-exec $(BUILD)/benchmarks/launch_benchmark.exe && \
-	    tools/wine-exec $(BUILD)/benchmarks/spirel_throughput.exe'
+# The choice is made, and said, before anything else happens.
+test demo bench:
+	@choice=$$(tools/choose-suite $(ARCH)) && echo "make $@: $${choice#* }" && \
+	    $(MAKE) --no-print-directory $@-$${choice%% *}
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD64)
