@@ -4,6 +4,7 @@
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestProcess.h"
 #include "tests/support/TestRegistryKey.h"
+#include "tests/support/WineVersion.h"
 
 #include <gtest/gtest.h>
 #include <sddl.h>
@@ -110,6 +111,8 @@ protected:
         product_ = std::make_unique<TestRegistryKey>(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\" + caption_);
         settingsPath_ = product_->path() + "\\Main";
         ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, settingsPath_.c_str()));
+        machineVendorExisted_ = RegistryKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane");
+        snapshotPath_ = "SOFTWARE\\Orvane\\" + caption_ + "\\Lock";
 
         clsidExisted_ = RegistryKeyExists(HKEY_LOCAL_MACHINE, clsidPath);
         keyExisted_ = RegistryKeyExists(HKEY_LOCAL_MACHINE, guardedPath);
@@ -127,6 +130,9 @@ protected:
             DeleteRegistryTree(HKEY_LOCAL_MACHINE, clsidExisted_ ? guardedPath : clsidPath);
             EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, guardedPath));
         }
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\" + caption_);
+        if (!machineVendorExisted_)
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane");
         product_.reset();
         if (!vendorExisted_)  // fails, as it should, while another test uses it
             RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Orvane");
@@ -151,10 +157,16 @@ protected:
         ASSERT_FALSE(before_.empty());
     }
 
+    // The snapshot, in the machine's key that only administrators write.
     bool SavedTextExists(DWORD* type = nullptr, DWORD* size = nullptr) const
     {
+        return ValueExists(HKEY_LOCAL_MACHINE, snapshotPath_, type, size);
+    }
+
+    static bool ValueExists(HKEY root, const std::string& path, DWORD* type = nullptr, DWORD* size = nullptr)
+    {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
             return false;
         DWORD t = 0, s = 0;
         bool exists = RegQueryValueExA(key, "SaveSD0", nullptr, &t, nullptr, &s) == ERROR_SUCCESS;
@@ -169,13 +181,14 @@ protected:
     std::string SavedDaclText() const
     {
         std::string text;
-        if (!ReadRegistryText(HKEY_CURRENT_USER, settingsPath_, "SaveSD0", text))
+        if (!ReadRegistryText(HKEY_LOCAL_MACHINE, snapshotPath_, "SaveSD0", text))
             return "(no text)";
         return text;
     }
 
     std::string caption_;
     std::string settingsPath_;
+    std::string snapshotPath_;
     std::string before_;
     std::unique_ptr<TestRegistryKey> product_;
 
@@ -184,6 +197,7 @@ protected:
 private:
     char savedCaption_[sizeof g_launcher.productCaption];
     bool vendorExisted_ = false;
+    bool machineVendorExisted_ = false;
     bool clsidExisted_ = false;
     bool keyExisted_ = false;
     std::string foundDacl_;
@@ -207,7 +221,11 @@ TEST_F(ComServerKeyGuardTest, NormalRunLocksThenRestoresWhatItFound)
         HKEY key = nullptr;
         EXPECT_EQ(ERROR_ACCESS_DENIED,
                   RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedPath, 0, KEY_QUERY_VALUE, &key));
+        // Nor can it write the snapshot that the next run would apply.
+        EXPECT_EQ(ERROR_ACCESS_DENIED,
+                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, KEY_SET_VALUE, &key));
     }
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, settingsPath_)) << "nothing in the user's settings";
 
     RestoreComServerKey();
     EXPECT_EQ(before_, KeyDaclText());
@@ -259,7 +277,8 @@ TEST_F(ComServerKeyGuardTest, CrashedRunIsUndoneAtTheNextExit)
     EXPECT_FALSE(SavedTextExists());
 }
 
-TEST_F(ComServerKeyGuardTest, UnusableSavedTextLeavesKeyAndValueAlone)
+// One bad snapshot must not switch the lock off for every later run.
+TEST_F(ComServerKeyGuardTest, UnusableSnapshotIsRemovedAndTheKeyLocked)
 {
     static const struct {
         const char* name;
@@ -273,19 +292,95 @@ TEST_F(ComServerKeyGuardTest, UnusableSavedTextLeavesKeyAndValueAlone)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MakeGuardedKey();
-        HKEY settings = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, KEY_SET_VALUE, &settings));
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(settings, "SaveSD0", 0, c.type, (const BYTE*)c.data, c.size));
-        RegCloseKey(settings);
+        LockComServerKey();
+        RestoreComServerKey();
+        ASSERT_EQ(before_, KeyDaclText());
+        // The key as a run makes it, with this value in it.
+        ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, snapshotPath_.c_str()));
+        HKEY snapshot = nullptr;
+        PSECURITY_DESCRIPTOR runs = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "O:BAD:P(A;OICI;KA;;;BA)(A;OICI;KA;;;SY)", SDDL_REVISION_1, &runs, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, WRITE_DAC | WRITE_OWNER, &snapshot));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(snapshot, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, runs));
+        RegCloseKey(snapshot);
+        LocalFree(runs);
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, KEY_SET_VALUE, &snapshot));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(snapshot, "SaveSD0", 0, c.type, (const BYTE*)c.data, c.size));
+        RegCloseKey(snapshot);
 
         LockComServerKey();
-        EXPECT_EQ(before_, KeyDaclText());
+        ExpectLocked();
+        EXPECT_EQ(before_, SavedDaclText()) << "the bad value makes way for the real one";
         RestoreComServerKey();
         EXPECT_EQ(before_, KeyDaclText());
-        DWORD type = 0, size = 0;
-        EXPECT_TRUE(SavedTextExists(&type, &size));
-        EXPECT_EQ(c.type, type);
-        EXPECT_EQ(c.size, size);
+        EXPECT_FALSE(SavedTextExists());
+    }
+}
+
+// The restricted browser can write the user's settings, where earlier
+// versions kept the snapshot: what it writes there is never applied.
+TEST_F(ComServerKeyGuardTest, SnapshotForgedByTheBrowserIsNeverApplied)
+{
+    static const struct {
+        const char* name;
+        const char* keyDacl;   // what the key holds when the run starts
+    } cases[] = {
+        {"key as found", startDacl},
+        {"key left locked", "D:(A;OICI;GA;;;BA)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeGuardedKey(c.keyDacl);
+        {
+            RestrictedImpersonation browser;
+            ASSERT_TRUE(browser.Active());
+            const char forged[] = "D:(A;OICI;GA;;;WD)";
+            HKEY settings = nullptr;
+            ASSERT_EQ(ERROR_SUCCESS,
+                      RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath_.c_str(), 0, KEY_SET_VALUE, &settings));
+            EXPECT_EQ(ERROR_SUCCESS,
+                      RegSetValueExA(settings, "SaveSD0", 0, REG_SZ, (const BYTE*)forged, sizeof forged));
+            RegCloseKey(settings);
+            HKEY machine = nullptr;
+            LONG created = RegCreateKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, nullptr, 0,
+                                           KEY_SET_VALUE, nullptr, &machine, nullptr);
+            if (created == ERROR_SUCCESS) {
+                RegSetValueExA(machine, "SaveSD0", 0, REG_SZ, (const BYTE*)forged, sizeof forged);
+                RegCloseKey(machine);
+            }
+            // WINE_GAP: a Wine prefix lets every token create keys under
+            // HKLM\Software; Windows lets Users only read there. The run
+            // below must not trust such a key either way.
+            if (!RunningOnWine())
+                EXPECT_NE(ERROR_SUCCESS, created);
+            else
+                EXPECT_EQ(ERROR_SUCCESS, created);
+        }
+        ASSERT_TRUE(ValueExists(HKEY_CURRENT_USER, settingsPath_));
+
+        LockComServerKey();
+        ExpectLocked();
+        EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, settingsPath_)) << "the forged text is removed";
+        RestoreComServerKey();
+        EXPECT_EQ(before_, KeyDaclText());
+        EXPECT_FALSE(SavedTextExists());
+    }
+}
+
+// A second run while another run's lock is in place (another user's, with
+// a snapshot of its own) must not take the lock for the original.
+TEST_F(ComServerKeyGuardTest, TheLockItselfIsNeverSavedAsTheOriginal)
+{
+    static const char* const lockDaclTexts[] = {"D:(A;OICI;GA;;;BA)", "D:(A;OICI;KA;;;BA)"};
+    for (const char* lockDacl : lockDaclTexts) {
+        SCOPED_TRACE(lockDacl);
+        MakeGuardedKey(lockDacl);
+        LockComServerKey();
+        ExpectLocked();
+        EXPECT_FALSE(SavedTextExists());
+        RestoreComServerKey();
+        EXPECT_EQ(before_, KeyDaclText());
     }
 }
 
