@@ -115,6 +115,7 @@ double TimeRestrictedStart(const std::string& report)
     double start = Now();
     if (RunRestricted(nullptr, writable.data(), status, sizeof status, &threadId, &process, &thread) != 0)
         return -1;
+    ResumeThread(thread);  // started suspended, for the token check
     double elapsed = TimeUntil(start, [&] { return Exists(report); });
     WaitForSingleObject(process, kLimitMs);
     CloseHandle(process);

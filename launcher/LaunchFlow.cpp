@@ -7,6 +7,7 @@
 #include "launcher/LauncherState.h"
 #include "launcher/QuotedProgramPath.h"
 #include "marking/WindowTracker.h"
+#include "security/ProtectedTokenCheck.h"
 #include "security/RestrictedLauncher.h"
 #include "ui/resource.h"
 
@@ -68,6 +69,29 @@ void CloseStarted(StartedProcess& started)
     started = StartedProcess();
 }
 
+// The started program runs only once its token, read back from the system,
+// is the restricted one; otherwise it ends before its first instruction and
+// nothing of it is tracked or marked.
+bool ResumeIfProtected(StartedProcess& started, const std::string& text)
+{
+    // Nothing was started: a version on which Quillet does not restrict.
+    if (!started.process)
+        return true;
+    ProtectedTokenVerdict verdict = CheckProtectedProcess(started.process);
+    // Windows removes these; Wine keeps them. They are reported, not refused.
+    if (!verdict.extraPrivileges.empty())
+        hookLog.WriteFormat("PRIVILEGES KEPT (%s) -> %s", verdict.extraPrivileges.c_str(), text.c_str());
+    if (verdict.restrictingSidsUnanswered)
+        hookLog.WriteFormat("RESTRICTING SIDS UNANSWERED -> %s", text.c_str());
+    if (verdict.verified && ResumeThread(started.thread) != static_cast<DWORD>(-1))
+        return true;
+    hookLog.WriteFormat("NOT SAFE (%s) -> %s", verdict.verified ? "not resumed" : verdict.reason.c_str(),
+                        text.c_str());
+    TerminateProcess(started.process, ERROR_ACCESS_DENIED);
+    CloseStarted(started);
+    return false;
+}
+
 enum class WaitResult { Window, Ended, TimedOut };
 
 WaitResult WaitForFirstWindow(const StartedProcess& started)
@@ -100,6 +124,10 @@ void RunLaunchFlow(const std::string& text)
         waiting = StartFallback(text, started);
         if (!waiting)
             ShowLaunchWarning(IDS_INVALID_APPLICATION, text);
+    }
+    if (waiting && !ResumeIfProtected(started, text)) {
+        waiting = false;
+        ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
     }
     if (waiting) {
         switch (WaitForFirstWindow(started)) {

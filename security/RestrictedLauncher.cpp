@@ -66,6 +66,8 @@ DWORD RunRestricted(const char* applicationName, char* commandLine, char* messag
     return ERROR_SUCCESS;
 }
 
+CSidHolder (*g_groupToDeny)() = AdministratorsSid;
+
 namespace {
 
 // What one launch holds. Everything is released when the launch returns,
@@ -91,7 +93,7 @@ static DWORD OpenOwnToken(Launch& launch, char* message, DWORD capacity)
         return Fail(message, capacity, "OpenProcessToken", FailureCode());
     launch.processToken.Attach(token);
     try {
-        launch.disable.Add(AdministratorsSid(), 0);
+        launch.disable.Add(g_groupToDeny(), 0);
     } catch (const CAtlException& exception) {
         return Fail(message, capacity, "CAccessToken::Attach()", CodeOf(exception));
     }
@@ -135,7 +137,8 @@ static void GrantUserDefaultDacl(Launch& launch)
     launch.processToken.ReplaceDefaultDacl(dacl);
 }
 
-// The process and its thread get the restricted token's
+// Suspended: nothing of the browser runs before the caller has read its
+// token back. The process and its thread get the restricted token's
 // default DACL: a DACL of their own would grant nothing that one does not
 // already (the user, whom the browser runs as, has full access either way),
 // so no security attributes are built.
@@ -151,7 +154,8 @@ static DWORD StartUnderRestrictedCopy(Launch& launch, const char* applicationNam
     startup.cb = sizeof startup;
     launch.step = "CreateProcessAsUser";
     if (!launch.restrictedToken.StartProcessAs(applicationName, commandLine, started, &startup,
-                                               CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT,
+                                               CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT |
+                                                   CREATE_SUSPENDED,
                                                false, nullptr, nullptr, false, nullptr))
         return Fail(message, capacity, "CreateProcessAsUser", FailureCode());
     return ERROR_SUCCESS;

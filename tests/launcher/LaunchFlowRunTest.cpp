@@ -1,6 +1,8 @@
 #include "launcher/LaunchFlow.h"
 #include "launcher/LauncherState.h"
 #include "marking/WindowTracker.h"
+#include "launcher/DiagnosticLog.h"
+#include "security/RestrictedLauncher.h"
 #include "tests/launcher/MessageBoxWatcher.h"
 #include "tests/launcher/SettingsFixture.h"
 #include "tests/support/StandinReport.h"
@@ -8,6 +10,8 @@
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestRegistryKey.h"
 #include "tests/support/TestWindows.h"
+#include "tests/support/WineVersion.h"
+#include "tests/windowhooks/HookTestSupport.h"
 
 namespace {
 
@@ -41,6 +45,8 @@ protected:
         g_launcher.mainWindow = nullptr;
         UnregisterClassA("LaunchFlowRunTestMain", g_launcher.instance);
         g_firstWindowWaitLimit = 60000;
+        g_groupToDeny = AdministratorsSid;
+        hookLog.SetFile("");
         SettingsFixture::TearDown();
     }
 
@@ -201,4 +207,62 @@ TEST_F(LaunchFlowRunTest, TwoRunsInARowEachTrackTheirOwnWindow)
     EXPECT_EQ(FindCaptionedWindow(second.pid), g_tracker.hookIds[1].hWnd);
     EXPECT_NE(g_tracker.hookIds[0].hWnd, g_tracker.hookIds[1].hWnd);
     EndProcess(second.pid);
+}
+
+// The browser starts suspended and runs only once its token, read back from
+// the system, keeps Administrators for denying only.
+TEST_F(LaunchFlowRunTest, OnlyAVerifiedTokenRunsAndIsMarked)
+{
+    static const struct {
+        const char* name;
+        CSidHolder (*deny)();
+        bool runs;
+    } cases[] = {
+        {"Administrators deny-only", AdministratorsSid, true},
+        {"Administrators left enabled", [] {
+             static const SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+             static const DWORD users[] = {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS};
+             return CSidHolder(nt, users, 2);
+         }, false},
+    };
+    TestFile log = TestFile::InTemp("flow-verify-log");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(report_.path().c_str());
+        DeleteFileA(log.path().c_str());
+        hookLog.SetFile(log.path().c_str());
+        g_groupToDeny = c.deny;
+        s_destroys = 0;
+        const std::string text = StandinCommand(report_.path(), "", "http://a.example/");
+        MessageBoxWatcher boxes;
+        RunLaunchFlow(text);
+        const auto& seen = boxes.Stop();
+
+        StandinReport report;
+        EXPECT_EQ(c.runs, WaitForStandinReport(report_.path(), c.runs ? 10000 : 1000, report));
+        EXPECT_EQ(c.runs ? 1u : 0u, g_tracker.hookIds.size());
+        EXPECT_TRUE(g_tracker.pendingLaunches.empty());
+        EXPECT_EQ(c.runs ? 0 : 1, s_destroys);
+        std::string logged = ReadWholeFile(log.path());
+        if (c.runs) {
+            EXPECT_TRUE(seen.empty());
+            EXPECT_TRUE(report.AdministratorsDenyOnly());
+            EXPECT_EQ(std::string::npos, logged.find("NOT SAFE"));
+        } else {
+            ASSERT_EQ(1u, seen.size());
+            EXPECT_EQ("Application " + text + " cannot be run in safe mode.", seen[0].text);
+            EXPECT_NE(std::string::npos,
+                      logged.find("NOT SAFE (BUILTIN\\Administrators is not deny-only) -> " + text + "\r"))
+                << logged;
+        }
+        // WINE_GAP: Wine ignores DISABLE_MAX_PRIVILEGE; Windows leaves
+        // SeChangeNotifyPrivilege alone, and nothing is logged there.
+        if (!RunningOnWine())
+            EXPECT_EQ(std::string::npos, logged.find("PRIVILEGES KEPT"));
+        else
+            EXPECT_NE(std::string::npos, logged.find("PRIVILEGES KEPT (")) << logged;
+        hookLog.SetFile("");
+        UnhookAll();
+        EndStandin();
+    }
 }

@@ -50,6 +50,8 @@ static int Gate(const char* reportPath, DWORD capacity, std::string command)
     DWORD result = RunRestricted(nullptr, &command[0], message, capacity, &threadId,
                                  &process, &thread);
     bool started = process != (HANDLE)(ULONG_PTR)sentinel;
+    if (started)
+        ResumeThread(thread);
     DWORD exitCode = STILL_ACTIVE;
     if (started && WaitForSingleObject(process, 20000) == WAIT_OBJECT_0)
         GetExitCodeProcess(process, &exitCode);
