@@ -14,9 +14,10 @@ bool SharedBlockView::Create(DWORD size, const char* name)
     if (!mapping_)
         return false;
     // The protected browser runs with a restricted token: without this DACL
-    // its hook procedures could not open the block.
+    // its hook procedures could not open the block, and with write access it
+    // could point every later hand-off and report at a window of its own.
     try {
-        SetSharedObjectDacl(mapping_.get(), SE_KERNEL_OBJECT);
+        SetReadOnlySharedMappingDacl(mapping_.get());
     } catch (const CAtlException&) {
         // The creator's default DACL still serves unrestricted programs.
     }

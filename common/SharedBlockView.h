@@ -32,15 +32,17 @@ public:
     // mapping exists already. Quillet only.
     bool Create(DWORD size, const char* name);
 
+    // Whole aligned 32-bit words (a view starts on a page), so that a reader
+    // never sees half of a field another process is writing. SIZE is a
+    // multiple of 4 and the other side is 4-byte aligned; the block is.
+    // Volatile: the compiler must not turn the loops into a runtime call.
     void Read(void* destination, size_t size) const noexcept
     {
         if (!view_)
             return;
-        // Volatile bytes: another process writes the block, and the
-        // compiler must not turn the loop into a runtime call.
-        const volatile unsigned char* source = static_cast<const unsigned char*>(view_.get());
-        unsigned char* target = static_cast<unsigned char*>(destination);
-        for (size_t i = 0; i < size; ++i)
+        const volatile DWORD* source = static_cast<const DWORD*>(view_.get());
+        DWORD* target = static_cast<DWORD*>(destination);
+        for (size_t i = 0; i < size / sizeof(DWORD); ++i)
             target[i] = source[i];
     }
 
@@ -48,10 +50,10 @@ public:
     {
         if (!view_)
             return;
-        volatile unsigned char* target = static_cast<unsigned char*>(view_.get());
-        const unsigned char* bytes = static_cast<const unsigned char*>(source);
-        for (size_t i = 0; i < size; ++i)
-            target[i] = bytes[i];
+        volatile DWORD* target = static_cast<DWORD*>(view_.get());
+        const DWORD* words = static_cast<const DWORD*>(source);
+        for (size_t i = 0; i < size / sizeof(DWORD); ++i)
+            target[i] = words[i];
     }
 
     bool IsMapped() const noexcept { return view_.is_valid(); }

@@ -40,6 +40,10 @@ int RunMessageLoop()
     HACCEL accelerators = LoadAcceleratorsA(g_launcher.instance, MAKEINTRESOURCEA(IDR_MAINWINDOW));
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        // Windows never posts WM_DESTROY: one in the queue came from another
+        // process, and would end the instance and unlock the COM-server key.
+        if (message.message == WM_DESTROY)
+            continue;
         if (TranslateAcceleratorA(message.hwnd, accelerators, &message))
             continue;
         TranslateMessage(&message);

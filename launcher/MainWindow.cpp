@@ -51,22 +51,84 @@ HookSharedBlock ReadPublishedBlock(const SharedBlockView& view)
     return block;
 }
 
-// Another instance finds the block and hands its command line over.
-bool HandOffToFirstInstance(const std::string& commandLine)
+// Held by a start from its SetWindowTextA to the end of its SendMessageA:
+// the text is the message's payload, and another start's text must not
+// take its place in between.
+const char kHandOffMutexName[] = "HandOffMutexClassObject_Ver1";
+// A hand-off waits at most this long for the starts before it (each may
+// wait for a launch flow's first window).
+const DWORD kHandOffQueueLimit = 5 * 60 * 1000;
+// How long a refused start waits for the ending instance's block to go.
+const DWORD kBlockGoneLimit = 5000;
+
+enum class HandOff { NoInstance, Taken, Refused };
+
+// The mutex is nobody's to keep: whoever holds it too long (or left it
+// abandoned) only delays the hand-off, which then goes out all the same.
+class HandOffTurn {
+public:
+    HandOffTurn() : mutex_(CreateMutexA(nullptr, FALSE, kHandOffMutexName))
+    {
+        DWORD waited = mutex_ ? WaitForSingleObject(mutex_.get(), kHandOffQueueLimit) : WAIT_FAILED;
+        held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~HandOffTurn()
+    {
+        if (held_)
+            ReleaseMutex(mutex_.get());
+    }
+    HandOffTurn(const HandOffTurn&) = delete;
+    HandOffTurn& operator=(const HandOffTurn&) = delete;
+
+private:
+    unique_handle mutex_;
+    bool held_ = false;
+};
+
+// Another instance finds the block and hands its command line over. Only
+// the answer 1 means that it took the text.
+HandOff HandOffToFirstInstance(const std::string& commandLine)
 {
     SharedBlockView view;
     if (!view.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME))
-        return false;
+        return HandOff::NoInstance;
     HookSharedBlock block = ReadPublishedBlock(view);
     HWND firstWindow = BlockWindow(block.mainWindow);
+    HandOffTurn turn;
     SetWindowTextA(firstWindow, commandLine.c_str());
     // Synchronous: the first instance runs the launch before this returns.
-    SendMessageA(firstWindow, g_hookMessages.runNewProgram, 0, 0);
+    LRESULT answer = SendMessageA(firstWindow, g_hookMessages.runNewProgram, 0, 0);
+    return answer == 1 ? HandOff::Taken : HandOff::Refused;
+}
+
+// False when another instance took the text. An instance that refuses it
+// is ending: its block goes in a moment, and this start becomes the first
+// instance. A block that stays (some process keeps it open) does not lose
+// the link either: this start runs it, unpublished.
+bool PublishOrHandOff(HWND window, const std::string& commandLine)
+{
+    DWORD start = GetTickCount();
+    do {
+        HandOff handOff = HandOffToFirstInstance(commandLine);
+        if (handOff == HandOff::Taken)
+            return false;
+        if (handOff == HandOff::NoInstance && s_sharedBlock.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME)) {
+            WriteSharedBlock(window, nullptr);
+            return true;
+        }
+        // Another start won the race for the block, or the ending one still
+        // holds it.
+        Sleep(50);
+    } while (GetTickCount() - start < kBlockGoneLimit);
     return true;
 }
 
 LRESULT OnRunNewProgram(HWND window)
 {
+    // An instance that is ending would launch into a tracker that is gone:
+    // the sender starts the text itself instead.
+    if (s_ended)
+        return 0;
     std::string text = WindowTextOf(window);
     launchTrace.WriteFormat("WM_RUN_NEW_PROGRAMM -> %s", text.c_str());
     g_handOffLaunch(text);
@@ -105,10 +167,11 @@ LRESULT OnWindowEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 // Hooks first, then the block: no hook procedure may find a window that no
 // longer listens. A second instance's window, never published, shuts
-// nothing down.
+// nothing down; nor does a WM_DESTROY that another thread (another
+// process) sends: the shutdown unlocks the COM-server key.
 void OnDestroy(HWND window)
 {
-    if (s_ended || window != g_launcher.mainWindow)
+    if (s_ended || window != g_launcher.mainWindow || InSendMessage())
         return;
     s_ended = true;
     UnhookAll();
@@ -167,14 +230,8 @@ bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine)
     ShowWindow(window, SW_HIDE);
     UpdateWindow(window);
     // The window of a second instance is left to its process exit.
-    if (HandOffToFirstInstance(commandLine))
+    if (!PublishOrHandOff(window, commandLine))
         return false;
-    if (!s_sharedBlock.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME)) {
-        // Another start won the race for the block: it takes the text.
-        HandOffToFirstInstance(commandLine);
-        return false;
-    }
-    WriteSharedBlock(window, nullptr);
     g_launcher.mainWindow = window;
     s_ended = false;
     return true;

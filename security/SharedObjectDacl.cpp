@@ -4,6 +4,7 @@
 #include "security/AceList.h"
 #include "security/AtlException.h"
 #include "security/SecurityDescriptorHolder.h"
+#include "security/SidHolder.h"
 
 #include <sddl.h>
 
@@ -26,10 +27,15 @@ static void ReadDacl(PSECURITY_DESCRIPTOR descriptor, CAceList& list)
         list.SetNull();
 }
 
-void SetSharedObjectDacl(HANDLE handle, SE_OBJECT_TYPE type)
+// A restricted browser keeps Authenticated Users but has Administrators for
+// denying only: it gets SECTION_QUERY | SECTION_MAP_READ | READ_CONTROL and
+// nothing it could use to rewrite the block.
+static const char readOnlyMappingSddl[] = "D:(A;;0xF001F;;;SY)(A;;0xF001F;;;BA)(A;;0x20005;;;AU)";
+
+static void SetDaclFromText(HANDLE handle, SE_OBJECT_TYPE type, const char* sddl)
 {
     PSECURITY_DESCRIPTOR converted = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sharedObjectSddl, SDDL_REVISION_1,
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
                                                               &converted, nullptr))
         ThrowLastError();
     unique_hlocal convertedOwner(converted);
@@ -43,4 +49,20 @@ void SetSharedObjectDacl(HANDLE handle, SE_OBJECT_TYPE type)
     // leaves the creator's default DACL, which grants less, not more.
     SetSecurityInfo(handle, type, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                     const_cast<ACL*>(list.BuildAcl()), nullptr);
+}
+
+void SetSharedObjectDacl(HANDLE handle, SE_OBJECT_TYPE type)
+{
+    SetDaclFromText(handle, type, sharedObjectSddl);
+}
+
+// The owner may always rewrite the DACL: the mapping goes to Administrators
+// (whom the restricted browser has for denying only) where the creator may
+// give it to them, and stays the creator's otherwise.
+void SetReadOnlySharedMappingDacl(HANDLE mapping)
+{
+    SetDaclFromText(mapping, SE_KERNEL_OBJECT, readOnlyMappingSddl);
+    CSidHolder administrators = AdministratorsSid();
+    SetSecurityInfo(mapping, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, administrators.Sid(), nullptr, nullptr,
+                    nullptr);
 }

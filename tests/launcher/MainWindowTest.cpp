@@ -2,7 +2,11 @@
 // of ending the instance runs through.
 #include "tests/launcher/MainWindowFixture.h"
 
+#include "launcher/FirstInstance.h"
 #include "ui/resource.h"
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -160,6 +164,34 @@ TEST_F(MainWindowTest, AnExpiringPendingLaunchWarnsAndEndsTheInstance)
     EXPECT_EQ(std::vector<HWND>{mainWindow_}, DialogAnswerer::Owners());
     EXPECT_TRUE(g_tracker.pendingLaunches.empty());
     ExpectShutDown({}, true);
+}
+
+// Only the instance's own shutdown unlocks the COM-server key: a WM_DESTROY
+// from another thread or posted into the queue ends nothing.
+TEST_F(MainWindowTest, AWmDestroyFromElsewhereEndsNothing)
+{
+    {
+        SCOPED_TRACE("sent from another thread");
+        LRESULT answer = 0xdeadbeef;
+        std::atomic<bool> done(false);
+        std::thread other([&] {
+            answer = SendMessageA(mainWindow_, WM_DESTROY, 0, 0);
+            done = true;
+        });
+        PumpUntil([&] { return done.load(); }, 5000);
+        other.join();
+        EXPECT_EQ(0, answer);
+        EXPECT_TRUE(SharedBlockExists());
+        EXPECT_FALSE(DropQuitMessage());
+    }
+    {
+        SCOPED_TRACE("posted");
+        PostMessageA(mainWindow_, WM_DESTROY, 0, 0);
+        PostQuitMessage(7);
+        EXPECT_EQ(7, RunMessageLoop());
+        EXPECT_TRUE(SharedBlockExists());
+    }
+    EXPECT_TRUE(IsWindow(mainWindow_));
 }
 
 TEST_F(MainWindowTest, AboutCommandOpensTheAboutBoxOwnedByTheMainWindow)

@@ -1,6 +1,9 @@
 // A second start of Quillet.exe while this process is the first instance.
 #include "tests/launcher/MainWindowFixture.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace {
 
 TEST_F(FirstInstanceTest, PublishesItsWindowAndNoCbtHookYet)
@@ -60,36 +63,77 @@ TEST_F(FirstInstanceTest, HandOffAnswersOneToAnotherProcess)
     EXPECT_EQ(std::vector<std::string>{"Quillet test main window"}, handedOff_);
 }
 
-// The first hand-off blocks like a launch flow waiting for a window; the
-// second start arrives meanwhile.
-class TwoHandOffsTest : public FirstInstanceTest {
+// The first hand-off blocks like a launch flow waiting for a window; two
+// more starts arrive meanwhile, and each text is launched exactly once.
+class HandOffsWhileBusyTest : public FirstInstanceTest {
 protected:
     void OnHandOff(const std::string& text) override
     {
         FirstInstanceTest::OnHandOff(text);
         if (handedOff_.size() == 1) {
-            secondStart_ = StartQuillet("-NOSPLASH second.exe -b");
+            laterStarts_.push_back(StartQuillet("-NOSPLASH second.exe -b"));
+            laterStarts_.push_back(StartQuillet("-NOSPLASH third.exe -c"));
             Sleep(1500);   // no message is handled meanwhile
             textAfterWait_ = MainWindowText();
         }
     }
-    HANDLE secondStart_ = nullptr;
+    std::vector<HANDLE> laterStarts_;
     std::string textAfterWait_;
 };
 
-TEST_F(TwoHandOffsTest, EachLaunchReadsItsOwnCommandLine)
+TEST_F(HandOffsWhileBusyTest, EachLaunchReadsItsOwnCommandLine)
 {
     HANDLE first = StartQuillet("-NOSPLASH first.exe -a");
     ASSERT_TRUE(first);
     EXPECT_EQ(0u, WaitPumping(first));
-    ASSERT_TRUE(secondStart_);
-    EXPECT_EQ(0u, WaitPumping(secondStart_));
     CloseHandle(first);
-    CloseHandle(secondStart_);
-    // The second start's text waited for the first launch to return.
+    ASSERT_EQ(2u, laterStarts_.size());
+    for (HANDLE later : laterStarts_) {
+        ASSERT_TRUE(later);
+        EXPECT_EQ(0u, WaitPumping(later));
+        CloseHandle(later);
+    }
+    // The later starts' texts waited for the first launch to return.
     EXPECT_EQ("first.exe -a", textAfterWait_);
-    EXPECT_EQ((std::vector<std::string>{"first.exe -a", "second.exe -b"}), handedOff_);
-    EXPECT_EQ("second.exe -b", MainWindowText());
+    ASSERT_EQ(3u, handedOff_.size());
+    EXPECT_EQ("first.exe -a", handedOff_[0]);
+    std::vector<std::string> later(handedOff_.begin() + 1, handedOff_.end());
+    std::sort(later.begin(), later.end());
+    EXPECT_EQ((std::vector<std::string>{"second.exe -b", "third.exe -c"}), later);
+}
+
+// An instance whose shutdown has begun refuses the text; its block is
+// still there until the shutdown is over. The start waits for it to go and
+// becomes the first instance itself, so that it launches the text.
+TEST_F(FirstInstanceTest, AStartThatAnEndingInstanceRefusesBecomesTheFirstInstance)
+{
+    SendMessageA(mainWindow_, WM_DESTROY, 0, 0);
+    ASSERT_TRUE(DropQuitMessage());
+    SharedBlockView ending;
+    ASSERT_TRUE(ending.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    HookSharedBlock published = {BlockValueOf(mainWindow_), 0};
+    ending.Write(&published, sizeof published);
+    std::thread shutdownEnds([&ending] {
+        Sleep(300);
+        ending.Close();
+    });
+
+    recorded_.clear();
+    bool first = StartSingleInstance(GetModuleHandleA(nullptr), "refused.exe");
+    shutdownEnds.join();
+    HWND next = g_launcher.mainWindow;
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(handedOff_.empty()) << "the ending instance launched it";
+    std::vector<RecordedMessage> handOffs = Recorded({ids_.runNewProgram});
+    ASSERT_FALSE(handOffs.empty());
+    EXPECT_EQ(0, handOffs[0].result);
+    EXPECT_NE(mainWindow_, next);
+    EXPECT_EQ(BlockValueOf(next), ReadSharedBlock().mainWindow);
+    // The new instance ends as any does.
+    SendMessageA(next, WM_DESTROY, 0, 0);
+    EXPECT_TRUE(DropQuitMessage());
+    EXPECT_FALSE(SharedBlockExists());
+    DestroyWindow(next);
 }
 
 }  // namespace

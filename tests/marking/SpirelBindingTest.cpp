@@ -12,6 +12,10 @@
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
 #include "marking/SpirelBinding.h"
+#include "tests/support/RestrictedImpersonation.h"
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -67,7 +71,7 @@ TEST(SpirelBinding, TheSharedBlockIsEightBytesOpenToRestrictedProcesses)
 
     HANDLE mapping = OpenFileMappingA(READ_CONTROL | FILE_MAP_READ, FALSE, HOOK_SHARED_BLOCK_NAME);
     ASSERT_TRUE(mapping);
-    EXPECT_EQ("D:(A;OICI;GA;;;AU)", DaclText(mapping));
+    EXPECT_EQ("D:(A;;CCDCLCSWRPSDRCWDWO;;;SY)(A;;CCDCLCSWRPSDRCWDWO;;;BA)(A;;CCLCRC;;;AU)", DaclText(mapping));
     const BYTE* view = static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
     ASSERT_TRUE(view);
     // Little-endian fields in this order, nothing before them.
@@ -75,6 +79,22 @@ TEST(SpirelBinding, TheSharedBlockIsEightBytesOpenToRestrictedProcesses)
     EXPECT_EQ(0, memcmp(expected, view, sizeof expected));
     UnmapViewOfFile(view);
     CloseHandle(mapping);
+
+    {
+        // The browser may read the block, never rewrite where reports go.
+        RestrictedImpersonation browser;
+        ASSERT_TRUE(browser.Active());
+        SetLastError(0xdeadbeef);
+        HANDLE writable = OpenFileMappingA(FILE_MAP_WRITE, FALSE, HOOK_SHARED_BLOCK_NAME);
+        EXPECT_EQ(nullptr, writable);
+        EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+        CloseHandle(writable);
+        HANDLE dacl = OpenFileMappingA(WRITE_DAC, FALSE, HOOK_SHARED_BLOCK_NAME);
+        EXPECT_EQ(nullptr, dacl);
+        CloseHandle(dacl);
+        SharedBlockView hooked;
+        EXPECT_TRUE(hooked.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    }
 
     // A reader copies the whole block; a view of no mapping reads nothing.
     HookSharedBlock read = {0xdeadbeef, 0xdeadbeef};
@@ -89,6 +109,32 @@ TEST(SpirelBinding, TheSharedBlockIsEightBytesOpenToRestrictedProcesses)
     reader.Read(&untouched, sizeof untouched);
     EXPECT_EQ(0xdeadbeefu, untouched.mainWindow);
     EXPECT_FALSE(reader.OpenReadOnly(sizeof read, HOOK_SHARED_BLOCK_NAME));
+}
+
+// The first instance rewrites the block while hook procedures in other
+// processes read it: each field is read whole, never half old, half new.
+TEST(SpirelBinding, ReadersNeverSeeHalfAField)
+{
+    SharedBlockView block, reader;
+    ASSERT_TRUE(block.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    ASSERT_TRUE(reader.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    std::atomic<bool> done(false);
+    std::thread writer([&] {
+        const HookSharedBlock values[2] = {{0x00000000, 0x00000000}, {0xFFFFFFFF, 0xFFFFFFFF}};
+        for (unsigned i = 0; !done; ++i)
+            block.Write(&values[i & 1], sizeof values[0]);
+    });
+    unsigned torn = 0;
+    for (int i = 0; i < 2000000 && torn == 0; ++i) {
+        HookSharedBlock read = {0x12345678, 0x12345678};
+        reader.Read(&read, sizeof read);
+        if ((read.mainWindow != 0 && read.mainWindow != 0xFFFFFFFF) ||
+            (read.cbtHook != 0 && read.cbtHook != 0xFFFFFFFF))
+            ++torn;
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(0u, torn);
 }
 
 }  // namespace

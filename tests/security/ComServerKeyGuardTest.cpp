@@ -2,6 +2,7 @@
 #include "security/ComServerKeyGuard.h"
 #include "tests/security/SecurityTestSupport.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/RestrictedImpersonation.h"
 #include "tests/support/TestProcess.h"
 #include "tests/support/TestRegistryKey.h"
 #include "tests/support/WineVersion.h"
@@ -74,29 +75,6 @@ void ExpectLocked()
     MapGenericMask(&mask, &keyMapping);
     EXPECT_EQ((DWORD)KEY_ALL_ACCESS, mask) << std::hex << aces[0].mask;
 }
-
-// A thread token like the browser's: Administrators for denying only.
-class RestrictedImpersonation {
-public:
-    RestrictedImpersonation()
-    {
-        HANDLE own = nullptr, restricted = nullptr;
-        PSID administrators = nullptr;
-        ConvertStringSidToSidA("S-1-5-32-544", &administrators);
-        SID_AND_ATTRIBUTES disable = {administrators, 0};
-        active_ = OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own) &&
-                  CreateRestrictedToken(own, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted) &&
-                  ImpersonateLoggedOnUser(restricted);
-        LocalFree(administrators);
-        CloseHandle(restricted);
-        CloseHandle(own);
-    }
-    ~RestrictedImpersonation() { RevertToSelf(); }
-    bool Active() const { return active_; }
-
-private:
-    bool active_ = false;
-};
 
 }  // namespace
 
