@@ -24,6 +24,8 @@ INT_PTR CALLBACK DefaultBrowserPromptProc(HWND dialog, UINT message, WPARAM wPar
 // when its auto-start box is ticked, else 1 (the skinned dialog has neither
 // box, so it stores "While" 1 and leaves "RunShow" alone).
 void SaveStartupChoices(HWND dialog);
+// The strip's bitmap (173); a test may name one that does not exist.
+extern UINT g_startupStripBitmap;
 
 // Fills the settings dialog's controls from the settings and runs the
 // association checks, with their warning and prompts.

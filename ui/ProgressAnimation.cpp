@@ -11,6 +11,7 @@ BOOL ProgressAnimation::Start(HWND window, int x, int y, HBITMAP bitmap, UINT_PT
     shownWidth_ = 1.0;
     elapsed_ = 0;
     paused_ = false;
+    running_ = false;
     BITMAP info = {};
     GetObjectA(bitmap, sizeof info, &info);
     bitmapWidth_ = info.bmWidth;
@@ -20,7 +21,10 @@ BOOL ProgressAnimation::Start(HWND window, int x, int y, HBITMAP bitmap, UINT_PT
         return FALSE;
     if (ImageList_AddMasked(images_.get(), bitmap, maskColour) != -1) {
         lastTick_ = clock_();
-        SetTimer(window_, timerId_, 1, nullptr);
+        // Timer id 0 is the strip's own: SetTimer may answer 0 for it, so
+        // only the last error tells a failure.
+        SetLastError(ERROR_SUCCESS);
+        running_ = SetTimer(window_, timerId_, 1, nullptr) != 0 || GetLastError() == ERROR_SUCCESS;
     }
     return TRUE;
 }
@@ -59,4 +63,5 @@ void ProgressAnimation::Stop() noexcept
 {
     images_.reset();
     KillTimer(window_, timerId_);
+    running_ = false;
 }

@@ -18,7 +18,8 @@ public:
     ProgressAnimation(const ProgressAnimation&) = delete;
     ProgressAnimation& operator=(const ProgressAnimation&) = delete;
 
-    // Starts the timer at once (1 ms). FALSE only when no image list can be made.
+    // Starts the timer at once (1 ms). FALSE only when no image list can be
+    // made; Running() tells whether the timer was started.
     BOOL Start(HWND window, int x, int y, HBITMAP bitmap, UINT_PTR timerId, DWORD duration,
                COLORREF maskColour) noexcept;
     void Draw(HDC dc) const noexcept;
@@ -32,6 +33,7 @@ public:
     double ShownWidth() const noexcept { return shownWidth_; }
     DWORD Elapsed() const noexcept { return elapsed_; }
     bool Paused() const noexcept { return paused_; }
+    bool Running() const noexcept { return running_; }
     UINT_PTR TimerId() const noexcept { return timerId_; }
 
 private:
@@ -46,5 +48,6 @@ private:
     DWORD lastTick_ = 0;
     int x_ = 0, y_ = 0;
     bool paused_ = false;
+    bool running_ = false;
     Clock clock_ = &GetTickCount;
 };

@@ -14,6 +14,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+UINT g_startupStripBitmap = IDB_STARTUP_STRIP;
+
 namespace {
 
 constexpr COLORREF kFaceMask = RGB(0, 1, 0);
@@ -67,8 +69,12 @@ void StartStrip(HWND dialog)
 {
     DWORD seconds = 0;
     ReadSetting("WhileShow", seconds);
-    unique_hbitmap strip(LoadBitmapA(UiModule(), MAKEINTRESOURCEA(IDB_STARTUP_STRIP)));
-    g_face.strip.Start(dialog, 17, 296, strip.get(), kStripTimer, seconds * 1000, kStripMask);
+    unique_hbitmap strip(LoadBitmapA(UiModule(), MAKEINTRESOURCEA(g_startupStripBitmap)));
+    // Without a running strip nothing would ever end the countdown: it ends
+    // at once, with the protected choice.
+    if (!g_face.strip.Start(dialog, 17, 296, strip.get(), kStripTimer, seconds * 1000, kStripMask) ||
+        !g_face.strip.Running())
+        PostMessageA(dialog, WM_PROGRESS_DONE, 0, 0);
 }
 
 void Compose(HWND dialog)
@@ -145,6 +151,35 @@ void OnMouseMove(HWND dialog, LPARAM point)
         SetCapture(dialog);
     else if (GetCapture() == dialog)
         ReleaseCapture();
+}
+
+// The pointer no longer rests on a button as far as the dialog can tell:
+// another window took the capture or the activation. The countdown goes on,
+// or the dialog, which has no taskbar button, could wait for ever.
+void EndHover(HWND dialog)
+{
+    if (g_face.hover == 0 && !g_face.strip.Paused())
+        return;
+    const LPARAM nowhere = MAKELPARAM(-1, -1);
+    g_face.protectedButton.MouseMove(nowhere);
+    g_face.unprotectedButton.MouseMove(nowhere);
+    g_face.hover = 0;
+    g_face.strip.Pause(false);
+    InvalidateRect(dialog, nullptr, FALSE);
+    if (GetCapture() == dialog)
+        ReleaseCapture();
+}
+
+void OnCaptureChanged(HWND dialog, HWND newCapture)
+{
+    if (newCapture != dialog)
+        EndHover(dialog);
+}
+
+void OnActivate(HWND dialog, WPARAM state)
+{
+    if (LOWORD(state) == WA_INACTIVE)
+        EndHover(dialog);
 }
 
 void OnLButtonDown(HWND dialog, LPARAM point)
@@ -230,6 +265,12 @@ INT_PTR CALLBACK StartupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_MOUSEMOVE:
         OnMouseMove(dialog, lParam);
         return TRUE;
+    case WM_CAPTURECHANGED:
+        OnCaptureChanged(dialog, reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_ACTIVATE:
+        OnActivate(dialog, wParam);
+        return FALSE;
     case WM_LBUTTONDOWN:
         OnLButtonDown(dialog, lParam);
         return TRUE;

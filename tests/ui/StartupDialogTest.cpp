@@ -128,6 +128,63 @@ TEST_F(StartupDialogTest, PointerOnAButtonHoldsTheCountdown)
     EXPECT_EQ(nullptr, GetCapture());
 }
 
+// The dialog has no taskbar button: a hover that another window ends by
+// taking the capture or the activation must not hold the countdown.
+TEST_F(StartupDialogTest, LosingCaptureOrActivationEndsTheHover)
+{
+    static const struct {
+        const char* name;
+        void (*takeAway)(HWND other);
+    } cases[] = {
+        {"capture taken", [](HWND other) { SetCapture(other); }},
+        {"another window active", [](HWND other) { SetActiveWindow(other); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StoreSetting("WhileShow", 1);
+        HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                     nullptr, nullptr);
+        ASSERT_TRUE(other);
+        HWND captureOnButton = nullptr;
+        DWORD takenAt = 0;
+        DialogDriver driver({
+            {kTitle, 100, [](HWND dialog) { PostMove(dialog, kProtectedCentre); }},
+            {kTitle, 300, [&](HWND) {
+                 captureOnButton = GetCapture();
+                 takenAt = GetTickCount();
+                 c.takeAway(other);
+             }},
+        }, 8000);
+        INT_PTR result = driver.Run(IDD_STARTUP, StartupDialogProc);
+        DWORD after = GetTickCount() - takenAt;
+        DestroyWindow(other);
+        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_EQ(1, result);
+        EXPECT_EQ(2u, driver.StepsDone());
+        EXPECT_NE(nullptr, captureOnButton);
+        EXPECT_GE(after, 600u) << "the rest of the countdown runs";
+        EXPECT_LT(after, 4000u);
+        EXPECT_EQ(1u, g_launcher.runRestricted);
+    }
+}
+
+// A strip that cannot be set up has no timer to end the countdown.
+TEST_F(StartupDialogTest, StripThatCannotBeSetUpEndsAtOnceProtected)
+{
+    StoreSetting("WhileShow", 20);
+    g_startupStripBitmap = 9999;   // no such bitmap
+    DialogDriver driver({}, 8000);
+    DWORD start = GetTickCount();
+    INT_PTR result = driver.Run(IDD_STARTUP, StartupDialogProc);
+    DWORD took = GetTickCount() - start;
+    g_startupStripBitmap = IDB_STARTUP_STRIP;
+    EXPECT_FALSE(driver.TimedOut());
+    EXPECT_EQ(1, result);
+    EXPECT_LT(took, 1500u);
+    EXPECT_EQ(1u, g_launcher.runRestricted);
+    EXPECT_EQ(0xDEADBEEFu, StoredSetting("While"));
+}
+
 // A press on one button and a release on the other is no click.
 TEST_F(StartupDialogTest, PressAndReleaseOnDifferentButtonsStartsNothing)
 {
