@@ -119,13 +119,18 @@ TEST(SpirelBinding, ReadersNeverSeeHalfAField)
     ASSERT_TRUE(block.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
     ASSERT_TRUE(reader.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
     std::atomic<bool> done(false);
+    std::atomic<unsigned> writes(0);
     std::thread writer([&] {
         const HookSharedBlock values[2] = {{0x00000000, 0x00000000}, {0xFFFFFFFF, 0xFFFFFFFF}};
-        for (unsigned i = 0; !done; ++i)
+        for (unsigned i = 0; !done; ++i) {
             block.Write(&values[i & 1], sizeof values[0]);
+            writes = i + 1;
+        }
     });
+    while (writes < 1000)
+        Sleep(0);
     unsigned torn = 0;
-    for (int i = 0; i < 2000000 && torn == 0; ++i) {
+    for (int i = 0; i < 5000000 && torn == 0; ++i) {
         HookSharedBlock read = {0x12345678, 0x12345678};
         reader.Read(&read, sizeof read);
         if ((read.mainWindow != 0 && read.mainWindow != 0xFFFFFFFF) ||

@@ -347,7 +347,8 @@ TEST_F(ComServerKeyGuardTest, SnapshotForgedByTheBrowserIsNeverApplied)
 }
 
 // A second run while another run's lock is in place (another user's, with
-// a snapshot of its own) must not take the lock for the original.
+// a snapshot of its own) must not take the lock for the original: when the
+// other run has put the real DACL back, this one's exit must leave it.
 TEST_F(ComServerKeyGuardTest, TheLockItselfIsNeverSavedAsTheOriginal)
 {
     static const char* const lockDaclTexts[] = {"D:(A;OICI;GA;;;BA)", "D:(A;OICI;KA;;;BA)"};
@@ -357,8 +358,10 @@ TEST_F(ComServerKeyGuardTest, TheLockItselfIsNeverSavedAsTheOriginal)
         LockComServerKey();
         ExpectLocked();
         EXPECT_FALSE(SavedTextExists());
+        ASSERT_TRUE(SetKeyDacl(startDacl));   // the other run's exit
+        std::string real = KeyDaclText();
         RestoreComServerKey();
-        EXPECT_EQ(before_, KeyDaclText());
+        EXPECT_EQ(real, KeyDaclText());
     }
 }
 
