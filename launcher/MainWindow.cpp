@@ -20,6 +20,10 @@ namespace {
 // Quillet become a first instance again.
 SharedBlockView s_sharedBlock;
 
+// Set while this process destroys its own main window: the WM_DESTROY that
+// DestroyWindow sends may run nested in a message another thread sent.
+bool s_destroyingOwnWindow = false;
+
 // Set by the shutdown. Reports and timers still queued behind WM_DESTROY
 // find nothing to do, and a second WM_DESTROY does not shut down again.
 bool s_ended = false;
@@ -171,13 +175,22 @@ LRESULT OnWindowEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 // process) sends: the shutdown unlocks the COM-server key.
 void OnDestroy(HWND window)
 {
-    if (s_ended || window != g_launcher.mainWindow || InSendMessage())
+    if (s_ended || window != g_launcher.mainWindow || (InSendMessage() && !s_destroyingOwnWindow))
         return;
     s_ended = true;
     UnhookAll();
     s_sharedBlock.Close();
     RestoreComServerKey();
     PostQuitMessage(0);
+}
+
+// The window's own destruction: Exit, and WM_CLOSE (from whichever thread)
+// as DefWindowProcA would handle it.
+void DestroyOwnWindow(HWND window)
+{
+    s_destroyingOwnWindow = true;
+    DestroyWindow(window);
+    s_destroyingOwnWindow = false;
 }
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -188,7 +201,7 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
                         MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
         return 0;
     case IDM_EXIT:
-        DestroyWindow(window);
+        DestroyOwnWindow(window);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -254,6 +267,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_DESTROY:
         OnDestroy(window);
+        return 0;
+    case WM_CLOSE:
+        DestroyOwnWindow(window);
         return 0;
     case WM_COMMAND:
         return OnCommand(window, message, wParam, lParam);

@@ -192,6 +192,19 @@ TEST_F(MainWindowTest, AWmDestroyFromElsewhereEndsNothing)
         EXPECT_TRUE(SharedBlockExists());
     }
     EXPECT_TRUE(IsWindow(mainWindow_));
+    {
+        // WM_CLOSE destroys the window itself, and that ends the instance.
+        SCOPED_TRACE("WM_CLOSE sent from another thread");
+        std::atomic<bool> done(false);
+        std::thread other([&] {
+            SendMessageA(mainWindow_, WM_CLOSE, 0, 0);
+            done = true;
+        });
+        PumpUntil([&] { return done.load(); }, 5000);
+        other.join();
+        EXPECT_FALSE(IsWindow(mainWindow_));
+        ExpectShutDown({}, true);   // the pump took WM_QUIT
+    }
 }
 
 TEST_F(MainWindowTest, AboutCommandOpensTheAboutBoxOwnedByTheMainWindow)
