@@ -183,6 +183,9 @@ void RunRound(const QuilletCopy& quillet, const std::string& report, Series& ser
         double loaded = TimeRun(empty + " " + dll);
         series[dll].push_back(loaded < 0 || floor < 0 ? -1 : loaded - floor);
     }
+    double window = TimeRun(empty + " window");
+    double user = TimeRun(empty + " user32.dll");
+    series["window"].push_back(window < 0 || user < 0 ? -1 : window - user);
     Timing direct = TimeDirectStart(report);
     Timing first, handOff;
     TimeProtectedStarts(quillet, report, first, handOff);
@@ -206,6 +209,7 @@ void PrintBreakdown(Series& series)
     std::printf("  one import loaded by the empty program, on top of that:\n");
     for (const char* dll : kImports)
         std::printf("    %-14s %7.1f\n", dll, Median(series[dll]));
+    std::printf("  a process's first window (hidden), on top of user32.dll  %7.1f\n", Median(series["window"]));
     std::printf("  Quillet without a launch (-UNINSTALL), start to end      %7.1f\n", Median(series["alone"]));
     double restricted = Median(series["restricted"]), direct = Median(series["b report"]);
     std::printf("  restricted start from a running process, until it runs   %7.1f\n", restricted);
