@@ -12,7 +12,8 @@
 // and the pieces between: Quillet without a launch (-UNINSTALL with nothing
 // installed), and the restricted start made from a running process.
 // Figures are medians over the rounds; the machine may be shared, so a
-// single round says little. Run inside tools/wine-session.
+// single round says little. Run inside tools/wine-session; --baseline=PATH
+// (a Windows path) times an older Quillet.exe in the same rounds.
 
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/QuilletCopy.h"
@@ -141,24 +142,39 @@ void TimeProtectedStarts(const QuilletCopy& quillet, const std::string& report, 
     firstInstance.WaitOrKill(kLimitMs);
 }
 
-// The restricted start itself, from this process: until the report exists.
-double TimeRestrictedStart(const std::string& report)
+BOOL CALLBACK FindVisibleCaptioned(HWND window, LPARAM found)
+{
+    if (!IsWindowVisible(window) || GetWindowTextLengthA(window) == 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The restricted start itself, made from this process as the launch flow
+// makes it: until the report exists, and until the window is visible.
+Timing TimeRestrictedStart(const std::string& report)
 {
     DeleteFileA(report.c_str());
-    std::string command = StandinCommand(report, "--exit");
+    std::string command = StandinCommand(report, "--stay=300", "http://bench.example/");
     std::vector<char> writable(command.begin(), command.end());
     writable.push_back('\0');
     char status[256] = {};
     DWORD threadId = 0;
     HANDLE process = nullptr, thread = nullptr;
+    Timing timing;
     double start = Now();
     if (RunRestricted(nullptr, writable.data(), status, sizeof status, &threadId, &process, &thread) != 0)
-        return -1;
-    double elapsed = TimeUntil(start, [&] { return Exists(report); });
+        return timing;
+    timing.report = TimeUntil(start, [&] { return Exists(report); });
+    timing.window = TimeUntil(start, [&] {
+        HWND found = nullptr;
+        EnumThreadWindows(threadId, FindVisibleCaptioned, reinterpret_cast<LPARAM>(&found));
+        return found != nullptr;
+    });
     WaitForSingleObject(process, kLimitMs);
     CloseHandle(process);
     CloseHandle(thread);
-    return elapsed;
+    return timing;
 }
 
 double Median(std::vector<double> values)
@@ -174,7 +190,20 @@ double Median(std::vector<double> values)
 // Every series of the run, by name, one value per round (-1: failed).
 typedef std::map<std::string, std::vector<double>> Series;
 
-void RunRound(const QuilletCopy& quillet, const std::string& report, Series& series)
+// (c) and (d) of QUILLET, into the series named PREFIX + "c" and so on.
+void TimeQuillet(const QuilletCopy& quillet, const std::string& report, const std::string& prefix,
+                 Series& series)
+{
+    Timing first, handOff;
+    TimeProtectedStarts(quillet, report, first, handOff);
+    series[prefix + "c report"].push_back(first.report);
+    series[prefix + "c"].push_back(first.window);
+    series[prefix + "d report"].push_back(handOff.report);
+    series[prefix + "d"].push_back(handOff.window);
+}
+
+void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, const std::string& report,
+              Series& series)
 {
     const std::string empty = Quoted(TestModuleDirectory() + "bench_empty.exe");
     double floor = TimeRun(empty);
@@ -187,18 +216,18 @@ void RunRound(const QuilletCopy& quillet, const std::string& report, Series& ser
     double user = TimeRun(empty + " user32.dll");
     series["window"].push_back(window < 0 || user < 0 ? -1 : window - user);
     Timing direct = TimeDirectStart(report);
-    Timing first, handOff;
-    TimeProtectedStarts(quillet, report, first, handOff);
     series["b report"].push_back(direct.report);
     series["b"].push_back(direct.window);
-    series["c report"].push_back(first.report);
-    series["c"].push_back(first.window);
-    series["d report"].push_back(handOff.report);
-    series["d"].push_back(handOff.window);
+    TimeQuillet(quillet, report, "", series);
+    if (baseline)
+        TimeQuillet(*baseline, report, "baseline ", series);
     series["alone"].push_back(TimeRun(Quoted(quillet.Program()) + " -UNINSTALL"));
-    series["restricted"].push_back(TimeRestrictedStart(report));
+    Timing restricted = TimeRestrictedStart(report);
+    series["restricted report"].push_back(restricted.report);
+    series["restricted"].push_back(restricted.window);
     std::printf("%5d %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f\n", static_cast<int>(series["a"].size()), floor,
-                direct.report, direct.window, first.report, first.window, handOff.report, handOff.window);
+                direct.report, direct.window, series["c report"].back(), series["c"].back(),
+                series["d report"].back(), series["d"].back());
 }
 
 void PrintBreakdown(Series& series)
@@ -211,23 +240,27 @@ void PrintBreakdown(Series& series)
         std::printf("    %-14s %7.1f\n", dll, Median(series[dll]));
     std::printf("  a process's first window (hidden), on top of user32.dll  %7.1f\n", Median(series["window"]));
     std::printf("  Quillet without a launch (-UNINSTALL), start to end      %7.1f\n", Median(series["alone"]));
-    double restricted = Median(series["restricted"]), direct = Median(series["b report"]);
+    double restricted = Median(series["restricted report"]), direct = Median(series["b report"]);
     std::printf("  restricted start from a running process, until it runs   %7.1f\n", restricted);
     std::printf("    of which token work (less a direct start, %5.1f)        %7.1f\n", direct, restricted - direct);
-    double c = Median(series["c"]), cReport = Median(series["c report"]), b = Median(series["b"]);
-    std::printf("  through Quillet until the browser runs, less direct       %7.1f\n", cReport - direct);
-    std::printf("  its window found and tracked, less the direct window      %7.1f\n",
-                (c - cReport) - (b - direct));
+    // The restricted browser's own time from its report to its window, the
+    // part of (c) and (d) that is the browser's and not Quillet's.
+    double ownWindow = Median(series["restricted"]) - restricted;
+    std::printf("  restricted browser, from running to its window visible   %7.1f\n", ownWindow);
+    double c = Median(series["c"]), cReport = Median(series["c report"]);
+    std::printf("  (c): Quillet until the browser runs, less direct         %7.1f\n", cReport - direct);
+    std::printf("  (c): window found and tracked, beyond the browser's own  %7.1f\n", c - cReport - ownWindow);
     double d = Median(series["d"]), dReport = Median(series["d report"]);
-    std::printf("  hand-off until the browser runs, less direct              %7.1f\n", dReport - direct);
-    std::printf("  its window found and tracked, less the direct window      %7.1f\n",
-                (d - dReport) - (b - direct));
+    std::printf("  (d): hand-off until the browser runs, less direct        %7.1f\n", dReport - direct);
+    std::printf("  (d): window found and tracked, beyond the browser's own  %7.1f\n", d - dReport - ownWindow);
 }
 
-void PrintResult(Series& series)
+void PrintResult(Series& series, const std::string& prefix, const char* title)
 {
-    double a = Median(series["a"]), b = Median(series["b"]), c = Median(series["c"]), d = Median(series["d"]);
-    std::printf("\n(a) empty program start      %7.1f ms\n", a);
+    double a = Median(series["a"]), b = Median(series["b"]);
+    double c = Median(series[prefix + "c"]), d = Median(series[prefix + "d"]);
+    std::printf("\n%s\n", title);
+    std::printf("(a) empty program start      %7.1f ms\n", a);
     std::printf("(b) direct browser start     %7.1f ms (window visible)\n", b);
     std::printf("(c) start through Quillet    %7.1f ms (window tracked)\n", c);
     std::printf("(d) hand-off start           %7.1f ms (window tracked by the first instance)\n", d);
@@ -237,24 +270,37 @@ void PrintResult(Series& series)
 
 } // namespace
 
-int main()
+// With --baseline=PATH, another Quillet.exe (an older build) is timed in the
+// same rounds, (c) and (d) beside this build's, for a comparison that the
+// machine's load cannot tilt.
+int main(int argc, char** argv)
 {
+    const std::string option = "--baseline=";
+    std::string baselineProgram;
+    if (argc > 1 && std::string(argv[1]).compare(0, option.size(), option) == 0)
+        baselineProgram = argv[1] + option.size();
     ProductSettings settings;
     settings.Set("RunShow", 0);
     settings.Set("Log", 1);
     settings.Set("Key", 0);
-    QuilletCopy quillet;
+    QuilletCopy quillet, baseline;
+    if (!baselineProgram.empty() && !CopyFileA(baselineProgram.c_str(), baseline.Program().c_str(), FALSE)) {
+        std::printf("cannot copy the baseline %s\n", baselineProgram.c_str());
+        return 1;
+    }
     TestFile report = TestFile::InTemp("bench-report");
 
     Series series;
     std::printf("round       a  b: run  window  c: run tracked  d: run tracked   (ms)\n");
     for (int round = 0; round < kRounds; ++round)
-        RunRound(quillet, report.path(), series);
+        RunRound(quillet, baselineProgram.empty() ? nullptr : &baseline, report.path(), series);
     if (Median(series["b"]) < 0 || Median(series["c"]) < 0 || Median(series["d"]) < 0) {
         std::printf("a start did not complete in any round\n");
         return 1;
     }
     PrintBreakdown(series);
-    PrintResult(series);
+    if (!baselineProgram.empty())
+        PrintResult(series, "baseline ", ("baseline " + baselineProgram + ", same rounds:").c_str());
+    PrintResult(series, "", "this build:");
     return 0;
 }
