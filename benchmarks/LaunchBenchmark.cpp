@@ -1,29 +1,46 @@
-// How much Quillet adds to the start of the browser: alternating pairs of
-// (a) the stand-in browser started directly, until its window is visible, and
-// (b) Quillet started with the stand-in's command line, until the browser's
-// first window is tracked (the tracker's "HOOK NEW" record in HookWnd.log).
-// Both also time the moment the browser's report exists, which splits the
-// time into process start (with the token work for Quillet) and the rest.
-// Run inside tools/wine-session (BUILD/bin/launch_benchmark.exe); prints
-// every pair, the medians and ratios.
+// What Quillet adds to a click on a link, measured in interleaved rounds;
+// every round times, one after the other:
+//   (a) an empty windowed program, start to end: the floor of any start;
+//       the same program loading one DLL gives that import's cost;
+//   (b) the stand-in browser started directly, until its window is visible;
+//   (c) Quillet started with the stand-in's command line, until the browser's
+//       first window is tracked (the tracker's "HOOK NEW" record in
+//       HookWnd.log);
+//   (d) a second Quillet started while (c)'s instance still runs, until the
+//       first instance has tracked the browser it started for the hand-off
+//       (the log's second "HOOK NEW");
+// and the pieces between: Quillet without a launch (-UNINSTALL with nothing
+// installed), and the restricted start made from a running process.
+// Figures are medians over the rounds; the machine may be shared, so a
+// single round says little. Run inside tools/wine-session; --baseline=PATH
+// (a Windows path) times an older Quillet.exe in the same rounds.
 
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/QuilletCopy.h"
 #include "tests/support/StandinReport.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestPaths.h"
 #include "tests/support/TestProcess.h"
 #include "tests/support/TestWindows.h"
 
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
-const int kPairs = 12;
+const int kRounds = 15;
 const DWORD kLimitMs = 20000;
+const double kGoal = 1.5;
+
+// Quillet's imports besides KERNEL32 and the C runtime, in the order a
+// start loads them; each one is timed on top of the empty program.
+const char* const kImports[] = {"user32.dll",   "gdi32.dll",   "advapi32.dll", "comctl32.dll",
+                                "shell32.dll",  "shlwapi.dll", "psapi.dll",    "secur32.dll",
+                                "userenv.dll"};
 
 double Now()
 {
@@ -37,7 +54,7 @@ double Now()
 
 struct Timing {
     double report = -1;   // ms until the browser's report exists
-    double window = -1;   // ms until the window is visible (a) or tracked (b)
+    double window = -1;   // ms until the window is visible (b) or tracked (c, d)
 };
 
 // Polls CONDITION about every millisecond; the elapsed ms since START, or -1.
@@ -57,6 +74,29 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+int CountTracked(const std::string& log)
+{
+    std::string text;
+    if (!ReadFileText(log, text))
+        return 0;
+    int count = 0;
+    for (size_t at = text.find("HOOK NEW"); at != std::string::npos; at = text.find("HOOK NEW", at + 1))
+        ++count;
+    return count;
+}
+
+// Start to end of COMMAND, or -1 when it failed or did not end in time.
+double TimeRun(const std::string& command)
+{
+    TestProcess process;
+    double start = Now();
+    if (!process.Start(command))
+        return -1;
+    DWORD exitCode = process.WaitOrKill(kLimitMs);
+    double elapsed = Now() - start;
+    return exitCode == 0 || exitCode == 1 ? elapsed : -1;
+}
+
 Timing TimeDirectStart(const std::string& report)
 {
     DeleteFileA(report.c_str());
@@ -71,104 +111,197 @@ Timing TimeDirectStart(const std::string& report)
     return timing;
 }
 
-Timing TimeQuilletStart(const QuilletCopy& quillet, const std::string& report)
+// Starts QUILLET for the stand-in and times it until the log holds TRACKED
+// "HOOK NEW" records; PROCESS keeps running.
+Timing TimeQuilletStart(const QuilletCopy& quillet, TestProcess& process, const std::string& report,
+                        const char* stay, int tracked)
 {
     DeleteFileA(report.c_str());
     const std::string log = quillet.Folder() + "HookWnd.log";
-    DeleteFileA(log.c_str());
-    TestProcess process;
     Timing timing;
     double start = Now();
     if (!process.Start(Quoted(quillet.Program()) + " -NOSPLASH " +
-                       StandinCommand(report, "--stay=300", "http://bench.example/")))
+                       StandinCommand(report, stay, "http://bench.example/")))
         return timing;
     timing.report = TimeUntil(start, [&] { return Exists(report); });
-    timing.window = TimeUntil(start, [&] {
-        std::string text;
-        return ReadFileText(log, text) && text.find("HOOK NEW") != std::string::npos;
-    });
-    process.WaitOrKill(kLimitMs);
+    timing.window = TimeUntil(start, [&] { return CountTracked(log) >= tracked; });
     return timing;
 }
 
-// Quillet's own process cost: start to end of a run that does no launch.
-double TimeQuilletAlone(const QuilletCopy& quillet)
+// (c) and (d) of one round: the first instance, then a hand-off to it while
+// its browser window is still open.
+void TimeProtectedStarts(const QuilletCopy& quillet, const std::string& report, Timing& first,
+                         Timing& handOff)
 {
-    TestProcess process;
-    double start = Now();
-    if (!process.Start(Quoted(quillet.Program()) + " -UNINSTALL"))
-        return -1;
-    process.WaitOrKill(kLimitMs);
-    return Now() - start;
+    DeleteFileA((quillet.Folder() + "HookWnd.log").c_str());
+    TestProcess firstInstance, secondInstance;
+    first = TimeQuilletStart(quillet, firstInstance, report, "--stay=2500", 1);
+    if (first.window >= 0)
+        handOff = TimeQuilletStart(quillet, secondInstance, report, "--stay=300", 2);
+    secondInstance.WaitOrKill(kLimitMs);
+    firstInstance.WaitOrKill(kLimitMs);
 }
 
-// The restricted start itself, from this process: until the report exists.
-double TimeRestrictedStart(const std::string& report)
+BOOL CALLBACK FindVisibleCaptioned(HWND window, LPARAM found)
+{
+    if (!IsWindowVisible(window) || GetWindowTextLengthA(window) == 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The restricted start itself, made from this process as the launch flow
+// makes it: until the report exists, and until the window is visible.
+Timing TimeRestrictedStart(const std::string& report)
 {
     DeleteFileA(report.c_str());
-    std::string command = StandinCommand(report, "--exit");
+    std::string command = StandinCommand(report, "--stay=300", "http://bench.example/");
     std::vector<char> writable(command.begin(), command.end());
     writable.push_back('\0');
     char status[256] = {};
     DWORD threadId = 0;
     HANDLE process = nullptr, thread = nullptr;
+    Timing timing;
     double start = Now();
     if (RunRestricted(nullptr, writable.data(), status, sizeof status, &threadId, &process, &thread) != 0)
-        return -1;
+        return timing;
     ResumeThread(thread);  // started suspended, for the token check
-    double elapsed = TimeUntil(start, [&] { return Exists(report); });
+    timing.report = TimeUntil(start, [&] { return Exists(report); });
+    timing.window = TimeUntil(start, [&] {
+        HWND found = nullptr;
+        EnumThreadWindows(threadId, FindVisibleCaptioned, reinterpret_cast<LPARAM>(&found));
+        return found != nullptr;
+    });
     WaitForSingleObject(process, kLimitMs);
     CloseHandle(process);
     CloseHandle(thread);
-    return elapsed;
+    return timing;
 }
 
 double Median(std::vector<double> values)
 {
+    values.erase(std::remove(values.begin(), values.end(), -1.0), values.end());
+    if (values.empty())
+        return -1;
     std::sort(values.begin(), values.end());
     size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// Every series of the run, by name, one value per round (-1: failed).
+typedef std::map<std::string, std::vector<double>> Series;
+
+// (c) and (d) of QUILLET, into the series named PREFIX + "c" and so on.
+void TimeQuillet(const QuilletCopy& quillet, const std::string& report, const std::string& prefix,
+                 Series& series)
+{
+    Timing first, handOff;
+    TimeProtectedStarts(quillet, report, first, handOff);
+    series[prefix + "c report"].push_back(first.report);
+    series[prefix + "c"].push_back(first.window);
+    series[prefix + "d report"].push_back(handOff.report);
+    series[prefix + "d"].push_back(handOff.window);
+}
+
+void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, const std::string& report,
+              Series& series)
+{
+    const std::string empty = Quoted(TestModuleDirectory() + "bench_empty.exe");
+    double floor = TimeRun(empty);
+    series["a"].push_back(floor);
+    for (const char* dll : kImports) {
+        double loaded = TimeRun(empty + " " + dll);
+        series[dll].push_back(loaded < 0 || floor < 0 ? -1 : loaded - floor);
+    }
+    double window = TimeRun(empty + " window");
+    double user = TimeRun(empty + " user32.dll");
+    series["window"].push_back(window < 0 || user < 0 ? -1 : window - user);
+    Timing direct = TimeDirectStart(report);
+    series["b report"].push_back(direct.report);
+    series["b"].push_back(direct.window);
+    TimeQuillet(quillet, report, "", series);
+    if (baseline)
+        TimeQuillet(*baseline, report, "baseline ", series);
+    series["alone"].push_back(TimeRun(Quoted(quillet.Program()) + " -UNINSTALL"));
+    Timing restricted = TimeRestrictedStart(report);
+    series["restricted report"].push_back(restricted.report);
+    series["restricted"].push_back(restricted.window);
+    std::printf("%5d %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f\n", static_cast<int>(series["a"].size()), floor,
+                direct.report, direct.window, series["c report"].back(), series["c"].back(),
+                series["d report"].back(), series["d"].back());
+}
+
+void PrintBreakdown(Series& series)
+{
+    double a = Median(series["a"]);
+    std::printf("\nwhere the time goes (medians over %d interleaved rounds, ms):\n", kRounds);
+    std::printf("  process start: the empty program, start to end          %7.1f\n", a);
+    std::printf("  one import loaded by the empty program, on top of that:\n");
+    for (const char* dll : kImports)
+        std::printf("    %-14s %7.1f\n", dll, Median(series[dll]));
+    std::printf("  a process's first window (hidden), on top of user32.dll  %7.1f\n", Median(series["window"]));
+    std::printf("  Quillet without a launch (-UNINSTALL), start to end      %7.1f\n", Median(series["alone"]));
+    double restricted = Median(series["restricted report"]), direct = Median(series["b report"]);
+    std::printf("  restricted start from a running process, until it runs   %7.1f\n", restricted);
+    std::printf("    of which token work (less a direct start, %5.1f)        %7.1f\n", direct, restricted - direct);
+    // The restricted browser's own time from its report to its window, the
+    // part of (c) and (d) that is the browser's and not Quillet's.
+    double ownWindow = Median(series["restricted"]) - restricted;
+    std::printf("  restricted browser, from running to its window visible   %7.1f\n", ownWindow);
+    double c = Median(series["c"]), cReport = Median(series["c report"]);
+    std::printf("  (c): Quillet until the browser runs, less direct         %7.1f\n", cReport - direct);
+    std::printf("  (c): window found and tracked, beyond the browser's own  %7.1f\n", c - cReport - ownWindow);
+    double d = Median(series["d"]), dReport = Median(series["d report"]);
+    std::printf("  (d): hand-off until the browser runs, less direct        %7.1f\n", dReport - direct);
+    std::printf("  (d): window found and tracked, beyond the browser's own  %7.1f\n", d - dReport - ownWindow);
+}
+
+void PrintResult(Series& series, const std::string& prefix, const char* title)
+{
+    double a = Median(series["a"]), b = Median(series["b"]);
+    double c = Median(series[prefix + "c"]), d = Median(series[prefix + "d"]);
+    std::printf("\n%s\n", title);
+    std::printf("(a) empty program start      %7.1f ms\n", a);
+    std::printf("(b) direct browser start     %7.1f ms (window visible)\n", b);
+    std::printf("(c) start through Quillet    %7.1f ms (window tracked)\n", c);
+    std::printf("(d) hand-off start           %7.1f ms (window tracked by the first instance)\n", d);
+    std::printf("(c - b) / a = %.2f   (goal: at most %.1f)\n", (c - b) / a, kGoal);
+    std::printf("(d - b) / a = %.2f   (goal: at most %.1f)\n", (d - b) / a, kGoal);
+}
+
 } // namespace
 
-int main()
+// With --baseline=PATH, another Quillet.exe (an older build) is timed in the
+// same rounds, (c) and (d) beside this build's, for a comparison that the
+// machine's load cannot tilt.
+int main(int argc, char** argv)
 {
+    const std::string option = "--baseline=";
+    std::string baselineProgram;
+    if (argc > 1 && std::string(argv[1]).compare(0, option.size(), option) == 0)
+        baselineProgram = argv[1] + option.size();
     ProductSettings settings;
     settings.Set("RunShow", 0);
     settings.Set("Log", 1);
     settings.Set("Key", 0);
-    QuilletCopy quillet;
-    TestFile report = TestFile::InTemp("bench-report");
-
-    std::vector<double> directReport, directWindow, quilletReport, quilletTracked, alone, restricted;
-    std::printf("pair  direct: report  window   quillet: report  tracked   (ms)\n");
-    for (int pair = 0; pair < kPairs; ++pair) {
-        Timing direct = TimeDirectStart(report.path());
-        Timing protectedStart = TimeQuilletStart(quillet, report.path());
-        std::printf("%4d  %14.1f %7.1f  %15.1f %8.1f\n", pair + 1, direct.report, direct.window,
-                    protectedStart.report, protectedStart.window);
-        alone.push_back(TimeQuilletAlone(quillet));
-        restricted.push_back(TimeRestrictedStart(report.path()));
-        if (direct.window < 0 || protectedStart.window < 0)
-            continue;
-        directReport.push_back(direct.report);
-        directWindow.push_back(direct.window);
-        quilletReport.push_back(protectedStart.report);
-        quilletTracked.push_back(protectedStart.window);
-    }
-    if (directWindow.empty()) {
-        std::printf("no pair completed\n");
+    QuilletCopy quillet, baseline;
+    if (!baselineProgram.empty() && !CopyFileA(baselineProgram.c_str(), baseline.Program().c_str(), FALSE)) {
+        std::printf("cannot copy the baseline %s\n", baselineProgram.c_str());
         return 1;
     }
-    double direct = Median(directWindow), tracked = Median(quilletTracked);
-    std::printf("\nmedians over %u pairs:\n", static_cast<unsigned>(directWindow.size()));
-    std::printf("  browser process running: direct %.1f ms, through Quillet %.1f ms\n", Median(directReport),
-                Median(quilletReport));
-    std::printf("  window: direct visible %.1f ms, through Quillet tracked %.1f ms\n", direct, tracked);
-    std::printf("  where the time goes: Quillet.exe alone (start to end, no launch) %.1f ms;\n"
-                "  restricted start of the browser from a running process, until it runs %.1f ms\n",
-                Median(alone), Median(restricted));
-    std::printf("  ratio tracked / visible: %.2f (goal: at most 1.25)\n", tracked / direct);
+    TestFile report = TestFile::InTemp("bench-report");
+
+    Series series;
+    std::printf("round       a  b: run  window  c: run tracked  d: run tracked   (ms)\n");
+    for (int round = 0; round < kRounds; ++round)
+        RunRound(quillet, baselineProgram.empty() ? nullptr : &baseline, report.path(), series);
+    if (Median(series["b"]) < 0 || Median(series["c"]) < 0 || Median(series["d"]) < 0) {
+        std::printf("a start did not complete in any round\n");
+        return 1;
+    }
+    PrintBreakdown(series);
+    if (!baselineProgram.empty())
+        PrintResult(series, "baseline ", ("baseline " + baselineProgram + ", same rounds:").c_str());
+    PrintResult(series, "", "this build:");
     return 0;
 }

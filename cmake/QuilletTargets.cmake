@@ -43,10 +43,53 @@ function(quillet_resource_dependencies)
   set_source_files_properties(${CMAKE_SOURCE_DIR}/ui/Quillet.rc PROPERTIES OBJECT_DEPENDS "${artwork}")
 endfunction()
 
+# Libraries that a link's road does not need: the dialogs' (common controls,
+# shell), the install's and the settings dialog's (shell helpers), a pending
+# launch's (process status) and the restricted start's (user name, profile and
+# environment), which a second instance handing its link over never makes.
+# Quillet.exe loads them at their first call (delay-loading, with failure
+# stubs in launcher/DelayLoadFailure.cpp), so that a start pays only for what
+# it uses. Their functions are listed in cmake/delayed/NAME.def, with the
+# 32-bit stack-size decorations.
+set(QUILLET_DELAYED_LIBS comctl32 shell32 shlwapi psapi secur32 userenv)
+
+find_program(QUILLET_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
+
+# The delay-import library of DLL; its path in the variable OUT.
+function(quillet_delayed_import_library dll out)
+  set(source ${CMAKE_SOURCE_DIR}/cmake/delayed/${dll}.def)
+  set(def ${CMAKE_BINARY_DIR}/delayed/${dll}.def)
+  set(library ${CMAKE_BINARY_DIR}/delayed/lib${dll}_delayed.a)
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(READ ${source} text)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # x86_64 has one calling convention and no decorated names.
+    string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+  endif()
+  file(WRITE ${def} "${text}")
+  add_custom_command(OUTPUT ${library}
+      COMMAND ${QUILLET_DLLTOOL} --kill-at --input-def ${def} --dllname ${dll}.dll --output-delaylib ${library}
+      DEPENDS ${def} VERBATIM)
+  set(${out} ${library} PARENT_SCOPE)
+endfunction()
+
 # The program itself: WinMain, the subsystems and the resources.
 function(quillet_program name)
   add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/launcher/WinMain.cpp
+                               ${CMAKE_SOURCE_DIR}/launcher/DelayLoadHook.cpp
                                ${CMAKE_SOURCE_DIR}/ui/Quillet.rc)
   quillet_resource_dependencies()
-  quillet_link_modules(${name})
+  set(delayed "")
+  foreach(dll IN LISTS QUILLET_DELAYED_LIBS)
+    quillet_delayed_import_library(${dll} library)
+    list(APPEND delayed ${library})
+  endforeach()
+  add_custom_target(${name}_delayed_imports DEPENDS ${delayed})
+  add_dependencies(${name} ${name}_delayed_imports)
+  set(direct ${QUILLET_SYSTEM_LIBS})
+  list(REMOVE_ITEM direct ${QUILLET_DELAYED_LIBS})
+  # The delay-import libraries come first, so that they answer for every
+  # function they list; the helper that loads on the first call is MinGW's.
+  target_link_libraries(${name} PRIVATE
+      -Wl,--start-group ${QUILLET_MODULES} -Wl,--end-group ${delayed} ${direct})
 endfunction()

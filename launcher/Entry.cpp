@@ -14,7 +14,7 @@
 #include "ui/Dialogs.h"
 #include "ui/resource.h"
 
-#include <shlwapi.h>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -25,8 +25,12 @@ void BindHookLog()
     ReadSetting("Log", log);
     if (log != 1)
         return;
-    std::string path(g_launcher.modulePath, PathFindFileNameA(g_launcher.modulePath));
-    hookLog.SetFile((path + "HookWnd.log").c_str());
+    // Not PathFindFileNameA: a link's road leaves the shell helpers unloaded,
+    // and the module path always holds a backslash.
+    const char* path = g_launcher.modulePath;
+    const char* separator = std::strrchr(path, '\\');
+    std::string folder(path, separator ? separator + 1 : path);
+    hookLog.SetFile((folder + "HookWnd.log").c_str());
 }
 
 // An empty command line opens the settings dialog. True when its web link

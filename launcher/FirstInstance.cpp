@@ -54,6 +54,11 @@ int RunMessageLoop()
 
 int RunFirstInstance()
 {
+    // A start that finds an instance running hands its link over before it
+    // makes a window: a process's first window is one of the dearest steps
+    // of a start, and this one would never be used.
+    if (HandOffToRunningInstance(g_launcher.commandLine))
+        return 0;
     LoadMainWindowNames();
     g_handOffLaunch = RunLaunchFlow;
     if (!RegisterMainWindowClass(g_launcher.instance))

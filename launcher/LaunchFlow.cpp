@@ -19,7 +19,9 @@ DWORD g_firstWindowWaitLimit = 60000;
 
 namespace {
 
-const DWORD kPollStep = 10;
+// The window is looked for again after every step: the step is the
+// latency between the window appearing and Quillet taking it.
+const DWORD kPollStep = 1;
 
 // What one successful start hands to the wait.
 struct StartedProcess {

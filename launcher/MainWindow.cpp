@@ -216,6 +216,11 @@ void OnTimer(UINT_PTR timerId)
 
 }  // namespace
 
+bool HandOffToRunningInstance(const std::string& commandLine)
+{
+    return HandOffToFirstInstance(commandLine);
+}
+
 ATOM RegisterMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSEXA windowClass = {};

@@ -11,6 +11,11 @@ ATOM RegisterMainWindowClass(HINSTANCE instance);
 // True only when this process is now the first instance.
 bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine);
 
+// When another instance runs: hands COMMANDLINE to it (synchronously: its
+// launch flow has run when this returns) and is true. A second start needs
+// no window of its own for that.
+bool HandOffToRunningInstance(const std::string& commandLine);
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Publishes the desktop-wide CBT hook beside the main window in the shared
