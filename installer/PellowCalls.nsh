@@ -6,6 +6,10 @@
 ; Room for one caption or file name; the buffers the System plug-in makes
 ; for an "m" result hold NSIS_MAX_STRLEN (1024) bytes.
 !define PELLOW_TEXT_CHARS 500
+!define HOOK_LIBRARY_SLICE_MS 250
+!define PM_REMOVE 1
+; A MSG is 28 bytes on x86 and 48 on x64.
+!define MSG_BYTES 64
 
 !macro PELLOW_FUNCTIONS UN
 ; The captions (or program names) of the protected browsers that the running
@@ -31,11 +35,33 @@ Function ${UN}ListProtectedWindows
 FunctionEnd
 
 ; Waits up to the milliseconds on the stack until no process has Spirel.dll
-; loaded; leaves 1 (unloaded everywhere) or 0 on the stack.
+; loaded; leaves 1 (unloaded everywhere) or 0 on the stack. A process lets
+; a hook library go only when one of its threads looks at its messages, and
+; this one may have been hooked too: between short waits it empties its own
+; queue, which a silent run (nothing else pumps) needs.
 Function ${UN}WaitForHookLibrary
     Exch $0
-    System::Call '${PELLOW}::IsCloseModule(m "Spirel.dll", i r0) i .r0'
-    IntOp $0 $0 & 0xFF
+    Push $1
+    Push $2
+    Push $3
+    System::Alloc ${MSG_BYTES}
+    Pop $2
+    ${Do}
+        ${Do}
+            System::Call 'user32::PeekMessage(p r2, p 0, i 0, i 0, i ${PM_REMOVE}) i .r3'
+            ${IfThen} $3 = 0 ${|} ${ExitDo} ${|}
+            System::Call 'user32::DispatchMessage(p r2)'
+        ${Loop}
+        System::Call '${PELLOW}::IsCloseModule(m "Spirel.dll", i ${HOOK_LIBRARY_SLICE_MS}) i .r1'
+        IntOp $1 $1 & 0xFF
+        ${IfThen} $1 <> 0 ${|} ${ExitDo} ${|}
+        IntOp $0 $0 - ${HOOK_LIBRARY_SLICE_MS}
+    ${LoopUntil} $0 <= 0
+    System::Free $2
+    StrCpy $0 $1
+    Pop $3
+    Pop $2
+    Pop $1
     Exch $0
 FunctionEnd
 
@@ -59,7 +85,7 @@ Function DescribeFile
     Push $3
     Push $4
     StrCpy $4 ""
-    System::Call '${PELLOW}::GetFileDescription(m r0, m .r1, *i 0 .r2) i .r3'
+    System::Call '${PELLOW}::GetFileDescription(m r0, m .r1, *i 0 r2) i .r3'
     ${If} $3 = 1
     ${AndIf} $2 > 0
     ${AndIf} $2 < ${PELLOW_TEXT_CHARS}
