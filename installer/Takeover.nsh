@@ -2,14 +2,18 @@
 ; into its save area. When it refuses (exit code 1), nothing of the links
 ; was changed and ErrorBrowser.log next to Quillet.exe says why: the user
 ; reads it and chooses between a setup without the takeover and none.
-!define TAKEOVER_LOG_LINES 24
+; NSIS strings hold 1024 characters: the message and the log line take the
+; findings only, not the checks that passed.
+!define TAKEOVER_LOG_LINES 12
 
-; The first lines of ErrorBrowser.log into $R9. Quillet ends each record
-; with a lone carriage return, which FileRead takes as a line's end.
+; The findings of ErrorBrowser.log into $R9, without the "-> Begin" and
+; "-> Success" lines of the checks. Quillet ends each record with a lone
+; carriage return, which FileRead takes as a line's end.
 Function ReadTakeoverLog
     Push $0
     Push $1
     Push $2
+    Push $3
     StrCpy $R9 ""
     StrCpy $2 0
     ClearErrors
@@ -24,11 +28,16 @@ Function ReadTakeoverLog
         ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
         ${TrimNewLines} $1 $1
         ${IfThen} $1 == "" ${|} ${Continue} ${|}
+        StrCpy $3 $1 "" -8
+        ${IfThen} $3 == "-> Begin" ${|} ${Continue} ${|}
+        StrCpy $3 $1 "" -10
+        ${IfThen} $3 == "-> Success" ${|} ${Continue} ${|}
         StrCpy $R9 "$R9$\r$\n    $1"
         IntOp $2 $2 + 1
     ${LoopUntil} $2 >= ${TAKEOVER_LOG_LINES}
     FileClose $0
 done:
+    Pop $3
     Pop $2
     Pop $1
     Pop $0
