@@ -216,9 +216,11 @@ void OnTimer(UINT_PTR timerId)
 
 }  // namespace
 
+// A refusal is no hand-off: the start goes on as a first instance, and its
+// publication waits for the ending instance's block to go.
 bool HandOffToRunningInstance(const std::string& commandLine)
 {
-    return HandOffToFirstInstance(commandLine);
+    return HandOffToFirstInstance(commandLine) == HandOff::Taken;
 }
 
 ATOM RegisterMainWindowClass(HINSTANCE instance)

@@ -13,7 +13,9 @@ static bool ReadTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS what, std
     });
 }
 
-// Empty when Administrators is there for denying only, else why not.
+// Empty when Administrators is there for denying only, or not there at all
+// (a user who is no administrator has no rights of the group to lose), else
+// why not.
 static std::string AdministratorsProblem(HANDLE token)
 {
     std::vector<BYTE> buffer;
@@ -27,9 +29,8 @@ static std::string AdministratorsProblem(HANDLE token)
         DWORD attributes = groups->Groups[i].Attributes;
         if ((attributes & SE_GROUP_ENABLED) || !(attributes & SE_GROUP_USE_FOR_DENY_ONLY))
             return "BUILTIN\\Administrators is not deny-only";
-        return std::string();
     }
-    return "BUILTIN\\Administrators is missing";
+    return std::string();
 }
 
 static std::string RestrictingSidsProblem(HANDLE token, bool& unanswered)

@@ -6,8 +6,8 @@
 #include <string>
 
 struct ProtectedTokenVerdict {
-    // BUILTIN\Administrators is there for denying only, and no restricting
-    // SID was added.
+    // BUILTIN\Administrators is there for denying only (or not at all), and
+    // no restricting SID was added.
     bool verified = false;
     // Why it is not, for the log; empty when verified.
     std::string reason;
