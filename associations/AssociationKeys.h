@@ -28,6 +28,15 @@ std::string StoredKeyPath(HKEY root, const std::string& path);
 // Deletes PATH under ROOT with all its values and subkeys.
 bool DeleteKeyTree(HKEY root, const std::string& path);
 
+// Deletes PATH under ROOT, which must have no subkeys.
+bool DeleteKey(HKEY root, const std::string& path);
+
+// Copies the tree at PATH under SOURCEROOT (null PATH: SOURCEROOT itself)
+// into TARGET, values and subkeys, as SHCopyKeyA does.
+bool CopyKeyTree(HKEY sourceRoot, const char* path, HKEY target);
+
+bool AssociationKeyExists(HKEY root, const std::string& path);
+
 // True when PATH under ROOT exists and holds neither values nor subkeys.
 bool IsEmptyKey(HKEY root, const std::string& path);
 
