@@ -1,6 +1,6 @@
 #include "associations/AssociationKeys.h"
 
-#include "associations/RegistryChangeStop.h"
+#include "associations/RegistryChangeCount.h"
 
 #include <shlwapi.h>
 

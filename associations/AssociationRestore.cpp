@@ -1,7 +1,7 @@
 #include "associations/AssociationItems.h"
 #include "associations/AssociationKeys.h"
 #include "associations/AssociationManager.h"
-#include "associations/RegistryChangeStop.h"
+#include "associations/RegistryChangeCount.h"
 
 #include <cstring>
 #include <new>
