@@ -83,7 +83,7 @@ bool AssociationManager::ReadValue(HKEY key, DWORD* type, const char* name)
     return true;
 }
 
-bool AssociationManager::WriteValue(HKEY key, DWORD type, const char* text, const char* name)
+bool AssociationManager::WriteValue(HKEY key, DWORD type, const char* text, const char* name) noexcept
 {
     DWORD size = text ? static_cast<DWORD>(std::strlen(text) + 1) : 0;
     return CountRegistryChange(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text), size)) ==
@@ -176,7 +176,7 @@ bool AssociationManager::ReadRecord(HKEY root, const std::string& path, std::str
     return true;
 }
 
-bool AssociationManager::WriteRecord(HKEY root, const std::string& path, const char* marker)
+bool AssociationManager::WriteRecord(HKEY root, const std::string& path, const char* marker) noexcept
 {
     return WriteValue(saveKey_.get(), REG_SZ, marker, SaveRecordName(root, path).c_str());
 }

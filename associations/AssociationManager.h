@@ -82,7 +82,7 @@ public:
     const char* Value() const noexcept { return buffer_.empty() ? "" : buffer_.data(); }
 
     // Writes TEXT with its terminating zero (null text: 0 bytes).
-    bool WriteValue(HKEY key, DWORD type, const char* text, const char* name);
+    bool WriteValue(HKEY key, DWORD type, const char* text, const char* name) noexcept;
 
     // Opens (or, with CREATE, creates) the product key of FOLDER under ROOT
     // (null: the manager's root); true at once when it is already open.
@@ -138,7 +138,7 @@ private:
 
     // Save records of the open save key.
     bool ReadRecord(HKEY root, const std::string& path, std::string& record);
-    bool WriteRecord(HKEY root, const std::string& path, const char* marker);
+    bool WriteRecord(HKEY root, const std::string& path, const char* marker) noexcept;
     void RemoveRecord(HKEY root, const std::string& path);
 
     // Restore steps.

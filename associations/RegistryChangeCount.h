@@ -2,8 +2,9 @@
 //
 // A takeover or restore must survive being ended between any two of its
 // changes (a power cut, a killed process). The test bench proves that with
-// an observer that is told of each change and stops the operation right
-// after the one it chose. The program itself never sets one.
+// an observer that is told of each change: it takes the registry as it is
+// after every one and runs the next command from each. The program itself
+// never sets one.
 #pragma once
 
 #include <windows.h>

@@ -9,9 +9,10 @@
 // The two actions are Quillet's own (InstallAction, UninstallAction), run in
 // this process for PROGRAM: a new Quillet.exe for each of some two thousand
 // runs would cost far more than the budget of the whole suite. The change
-// observer of the association code ends an action by throwing past it, so
-// that nothing of the action runs after the chosen change, as after a kill.
-// The registry is put back between runs from images taken here. Prints
+// observer of the association code takes an image of the registry after
+// each change of one uninterrupted action; each image is put back in turn
+// and the recovery run from it. The registry is put back between runs from
+// images taken here. Prints
 //   ROW <install stops> <identical> <uninstall stops> <identical>
 // and the first differences of every run that did not end identical.
 #include "associations/RegistryChangeCount.h"
@@ -165,29 +166,32 @@ bool SaveAreaLeft(bool windows2000)
     return windows2000 && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSave, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
-struct Stopped {};
-
-DWORD g_stopAfter = 0;
-DWORD g_changes = 0;
+// The registry after each change of the action running now, when asked for.
+const std::vector<Place>* g_imagedPlaces = nullptr;
+std::vector<World> g_images;
 
 void OnRegistryChange()
 {
-    if (g_stopAfter != 0 && ++g_changes == g_stopAfter)
-        throw Stopped{};
+    if (g_imagedPlaces)
+        g_images.push_back(Take(*g_imagedPlaces));
 }
 
-constexpr int kStopped = -1;
-
-// One action, stopped after STOP changes (0: run to its end).
-int Run(const char* action, DWORD stop = 0)
+int Run(const char* action)
 {
-    g_stopAfter = stop;
-    g_changes = 0;
-    try {
-        return strcmp(action, "-INSTALL") == 0 ? InstallAction() : UninstallAction();
-    } catch (const Stopped&) {
-        return kStopped;
-    }
+    return strcmp(action, "-INSTALL") == 0 ? InstallAction() : UninstallAction();
+}
+
+// Runs ACTION once from FROM, taking the registry's image after each of its
+// changes: image N is what the action leaves when it is ended right after its
+// Nth change, since nothing but the registry steers it.
+std::vector<World> StatesAfterEachChange(const World& from, const char* action)
+{
+    PutBack(from);
+    g_images.clear();
+    g_imagedPlaces = &from.places;
+    Run(action);
+    g_imagedPlaces = nullptr;
+    return std::move(g_images);
 }
 
 // The first lines where two dumps part, for the report.
@@ -232,14 +236,14 @@ void Judge(const World& start, bool windows2000, bool succeeded, const char* wha
 Tally KillInstall(const World& start, bool windows2000)
 {
     Tally tally;
-    for (DWORD n = 1;; ++n) {
-        PutBack(start);
-        if (Run("-INSTALL", n) != kStopped)
-            break;
+    std::vector<World> stops = StatesAfterEachChange(start, "-INSTALL");
+    for (size_t n = 0; n < stops.size(); ++n) {
+        PutBack(stops[n]);
         ++tally.kills;
         int again = Run("-INSTALL");
         int removed = Run("-UNINSTALL");
-        Judge(start, windows2000, again == kInstallDone && removed == kUninstallRestored, "-INSTALL", n, tally);
+        Judge(start, windows2000, again == kInstallDone && removed == kUninstallRestored, "-INSTALL",
+              static_cast<DWORD>(n + 1), tally);
     }
     return tally;
 }
@@ -248,18 +252,17 @@ Tally KillUninstall(const World& start, bool windows2000)
 {
     Tally tally;
     PutBack(start);
-    if (Run("-INSTALL") != 0)
+    if (Run("-INSTALL") != kInstallDone)
         return tally;  // nothing taken over, nothing to end
     World installed = Take(start.places);
-    for (DWORD n = 1;; ++n) {
-        PutBack(installed);
-        if (Run("-UNINSTALL", n) != kStopped)
-            break;
+    std::vector<World> stops = StatesAfterEachChange(installed, "-UNINSTALL");
+    for (size_t n = 0; n < stops.size(); ++n) {
+        PutBack(stops[n]);
         ++tally.kills;
-        // Stopped after its last change, the restore was done: "not installed".
+        // Ended after its last change, the restore was done: "not installed".
         int again = Run("-UNINSTALL");
-        Judge(start, windows2000, again == kUninstallRestored || again == kUninstallNotInstalled, "-UNINSTALL", n,
-              tally);
+        Judge(start, windows2000, again == kUninstallRestored || again == kUninstallNotInstalled, "-UNINSTALL",
+              static_cast<DWORD>(n + 1), tally);
     }
     return tally;
 }
