@@ -107,11 +107,3 @@ std::vector<std::string> MissingParents(HKEY root, const std::string& path)
     }
     return missing;
 }
-
-void DeleteCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents)
-{
-    DeleteKeyTree(root, path);
-    for (const std::string& parent : parents)
-        if (IsEmptyKey(root, parent))
-            DeleteKey(root, parent);
-}

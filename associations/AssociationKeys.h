@@ -46,9 +46,5 @@ bool IsEmptyKey(HKEY root, const std::string& path);
 // takes away only parents that were not there before.
 std::vector<std::string> MissingParents(HKEY root, const std::string& path);
 
-// Deletes PATH like DeleteKeyTree, then those of PARENTS that are left
-// without values and subkeys, deepest first.
-void DeleteCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents);
-
 // True when ROOT is HKEY_LOCAL_MACHINE; the takeover never creates keys there.
 inline bool IsMachineRoot(HKEY root) { return root == HKEY_LOCAL_MACHINE; }
