@@ -20,4 +20,4 @@ set_target_properties(roundtrip_kill PROPERTIES
 quillet_link_modules(roundtrip_kill)
 add_test(NAME association_kill_every_change
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/RoundTrip.sh --kill-every-change ${CMAKE_BINARY_DIR})
-set_tests_properties(association_kill_every_change PROPERTIES TIMEOUT 600 RESOURCE_LOCK association_round_trip)
+set_tests_properties(association_kill_every_change PROPERTIES TIMEOUT 1800 RESOURCE_LOCK association_round_trip)
