@@ -41,17 +41,22 @@ int AssociationManager::RestoreAssociations(const char* programPath, const char*
 // announces a fragment that would replace a key already put back.
 void AssociationManager::RemoveSaveArea()
 {
-    std::vector<std::string> records;
+    // "-@DELETE" records go before "-@RESTORE" ones: the COM class's server
+    // record deletes the class that its class key's record then puts back,
+    // and left alone it would delete the class already given back.
+    std::vector<std::string> deletes;
+    std::vector<std::string> restores;
     char name[1024];
     for (DWORD i = 0;; ++i) {
         DWORD length = sizeof name;
         if (RegEnumValueA(saveKey_.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (std::strstr(name, "_>:"))
-            records.push_back(name);
+        if (std::strstr(name, "_>:") && ReadValue(saveKey_.get(), nullptr, name))
+            (std::strcmp(Value(), kSaveDelete) == 0 ? deletes : restores).push_back(name);
     }
-    for (const std::string& record : records)
-        CountRegistryChange(RegDeleteValueA(saveKey_.get(), record.c_str()));
+    for (const std::vector<std::string>* group : {&deletes, &restores})
+        for (const std::string& record : *group)
+            CountRegistryChange(RegDeleteValueA(saveKey_.get(), record.c_str()));
     CloseHKEY(FOLDER_SAVE);
     DeleteKeyTree(root_, FolderPath(FOLDER_SAVE));
 }

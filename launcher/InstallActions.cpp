@@ -80,13 +80,19 @@ int UninstallAction()
     const char* program = ModulePath();
     const char* product = g_launcher.productCaption;
     AssociationManager manager;
-    if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
+    // Each root is asked on its own: an uninstall ended between the two
+    // roots has given the per-user one back already. Asking first also keeps
+    // the restore from creating a machine-wide product key no takeover made.
+    bool user = manager.IsTakenOver(program, product, HKEY_CURRENT_USER);
+    bool machine = IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE);
+    if (!user && !machine)
         return kUninstallNotInstalled;
-    manager.RestoreAssociations(program, product, HKEY_CURRENT_USER);
-    bool incomplete = manager.RestoreIncomplete();
-    // Asking first keeps the restore from creating a machine-wide product key
-    // that no takeover made.
-    if (IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE)) {
+    bool incomplete = false;
+    if (user) {
+        manager.RestoreAssociations(program, product, HKEY_CURRENT_USER);
+        incomplete = manager.RestoreIncomplete();
+    }
+    if (machine) {
         manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
         incomplete = incomplete || manager.RestoreIncomplete();
     }
