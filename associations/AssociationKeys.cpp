@@ -1,5 +1,7 @@
 #include "associations/AssociationKeys.h"
 
+#include "associations/RegistryChangeCount.h"
+
 #include <shlwapi.h>
 
 bool OpenAssociationKey(HKEY root, const std::string& path, unique_hkey& key, REGSAM access)
@@ -17,6 +19,8 @@ bool OpenOrCreateAssociationKey(HKEY root, const std::string& path, unique_hkey&
     if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
                         &disposition) != ERROR_SUCCESS)
         return false;
+    if (disposition == REG_CREATED_NEW_KEY)
+        CountRegistryChange(ERROR_SUCCESS);
     if (created)
         *created = disposition == REG_CREATED_NEW_KEY;
     return true;
@@ -42,7 +46,38 @@ std::string StoredKeyPath(HKEY root, const std::string& path)
 
 bool DeleteKeyTree(HKEY root, const std::string& path)
 {
-    return SHDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+    // Key by key, deepest first, as SHDeleteKeyA does it, but each deletion
+    // counted as a change of its own: a process ended halfway leaves what a
+    // killed tree deletion leaves, and the restore must cope with that.
+    unique_hkey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
+    char name[256];
+    for (;;) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (!DeleteKeyTree(key.get(), name))
+            return false;
+    }
+    key.reset();
+    return DeleteKey(root, path);
+}
+
+bool DeleteKey(HKEY root, const std::string& path)
+{
+    return CountRegistryChange(RegDeleteKeyA(root, path.c_str())) == ERROR_SUCCESS;
+}
+
+bool CopyKeyTree(HKEY sourceRoot, const char* path, HKEY target)
+{
+    return CountRegistryChange(SHCopyKeyA(sourceRoot, path, target, 0)) == ERROR_SUCCESS;
+}
+
+bool AssociationKeyExists(HKEY root, const std::string& path)
+{
+    unique_hkey key;
+    return RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
 }
 
 bool IsEmptyKey(HKEY root, const std::string& path)
@@ -71,12 +106,4 @@ std::vector<std::string> MissingParents(HKEY root, const std::string& path)
         missing.push_back(parent);
     }
     return missing;
-}
-
-void DeleteCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents)
-{
-    DeleteKeyTree(root, path);
-    for (const std::string& parent : parents)
-        if (IsEmptyKey(root, parent))
-            RegDeleteKeyA(root, parent.c_str());
 }

@@ -28,6 +28,15 @@ std::string StoredKeyPath(HKEY root, const std::string& path);
 // Deletes PATH under ROOT with all its values and subkeys.
 bool DeleteKeyTree(HKEY root, const std::string& path);
 
+// Deletes PATH under ROOT, which must have no subkeys.
+bool DeleteKey(HKEY root, const std::string& path);
+
+// Copies the tree at PATH under SOURCEROOT (null PATH: SOURCEROOT itself)
+// into TARGET, values and subkeys, as SHCopyKeyA does.
+bool CopyKeyTree(HKEY sourceRoot, const char* path, HKEY target);
+
+bool AssociationKeyExists(HKEY root, const std::string& path);
+
 // True when PATH under ROOT exists and holds neither values nor subkeys.
 bool IsEmptyKey(HKEY root, const std::string& path);
 
@@ -36,10 +45,6 @@ bool IsEmptyKey(HKEY root, const std::string& path);
 // PATH creates them too: the takeover records them, so that the restore
 // takes away only parents that were not there before.
 std::vector<std::string> MissingParents(HKEY root, const std::string& path);
-
-// Deletes PATH like DeleteKeyTree, then those of PARENTS that are left
-// without values and subkeys, deepest first.
-void DeleteCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents);
 
 // True when ROOT is HKEY_LOCAL_MACHINE; the takeover never creates keys there.
 inline bool IsMachineRoot(HKEY root) { return root == HKEY_LOCAL_MACHINE; }

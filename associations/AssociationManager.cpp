@@ -1,8 +1,7 @@
 #include "associations/AssociationManager.h"
 
 #include "associations/AssociationKeys.h"
-
-#include <shlwapi.h>
+#include "associations/RegistryChangeCount.h"
 
 #include <cstring>
 #include <new>
@@ -87,7 +86,8 @@ bool AssociationManager::ReadValue(HKEY key, DWORD* type, const char* name)
 bool AssociationManager::WriteValue(HKEY key, DWORD type, const char* text, const char* name) noexcept
 {
     DWORD size = text ? static_cast<DWORD>(std::strlen(text) + 1) : 0;
-    return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text), size) == ERROR_SUCCESS;
+    return CountRegistryChange(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text), size)) ==
+           ERROR_SUCCESS;
 }
 
 std::string AssociationManager::FolderPath(AssociationFolder folder) const
@@ -127,7 +127,7 @@ bool AssociationManager::SaveKeyCopy(const std::string& path, HKEY sourceRoot)
     unique_hkey copy;
     if (!OpenOrCreateAssociationKey(root_, copyPath, copy, kCopyTargetAccess))
         return false;
-    if (SHCopyKeyA(sourceRoot, path.c_str(), copy.get(), 0) == ERROR_SUCCESS)
+    if (CopyKeyTree(sourceRoot, path.c_str(), copy.get()))
         return true;
     copy.reset();
     DeleteKeyTree(root_, copyPath);
@@ -146,7 +146,7 @@ bool AssociationManager::RestoreKeyCopy(const std::string& path, HKEY targetRoot
     DeleteKeyTree(root_, path);
     unique_hkey target;
     if (OpenOrCreateAssociationKey(targetRoot, stored, target, kCopyTargetAccess) &&
-        SHCopyKeyA(saved.get(), nullptr, target.get(), 0) == ERROR_SUCCESS)
+        CopyKeyTree(saved.get(), nullptr, target.get()))
         return true;
     restoreIncomplete_ = true;
     return false;
@@ -166,4 +166,22 @@ const char* AssociationManager::RootName(HKEY root) noexcept
 std::string AssociationManager::SaveRecordName(HKEY root, const std::string& path)
 {
     return std::string(RootName(root)) + "_>:" + path;
+}
+
+bool AssociationManager::ReadRecord(HKEY root, const std::string& path, std::string& record)
+{
+    if (!ReadValue(saveKey_.get(), nullptr, SaveRecordName(root, path).c_str()))
+        return false;
+    record = Value();
+    return true;
+}
+
+bool AssociationManager::WriteRecord(HKEY root, const std::string& path, const char* marker) noexcept
+{
+    return WriteValue(saveKey_.get(), REG_SZ, marker, SaveRecordName(root, path).c_str());
+}
+
+void AssociationManager::RemoveRecord(HKEY root, const std::string& path)
+{
+    CountRegistryChange(RegDeleteValueA(saveKey_.get(), SaveRecordName(root, path).c_str()));
 }

@@ -14,6 +14,9 @@
 //                            ("Software\Classes\CLSID" for a per-user COM
 //                            class) records each of them "-@DELETE" as well;
 //                            the restore takes them away once they are empty.
+//                            A per-user COM class key without a server key
+//                            of its own is recorded "-@RESTORE" under the
+//                            class key's path, with its copy there.
 #pragma once
 
 #include "common/UniqueHandle.h"
@@ -56,8 +59,9 @@ public:
     bool IsTakeoverBroken(const char* programPath, const char* productName, HKEY root, VerifyMode mode);
     bool RunErrorTest(const char* programPath, const char* productName, HKEY root, VerifyMode mode);
 
-    // Finding the browser (no log lines).
-    bool ReadSavedBrowserCommand(const char* productName, std::string& command);
+    // Finding the browser (no log lines). TYPE (optional) receives the
+    // saved command's value type.
+    bool ReadSavedBrowserCommand(const char* productName, std::string& command, DWORD* type = nullptr);
     bool LocateBrowserFromSetup(std::string& path);
 
     // True when the last restore left a saved copy that could not be put
@@ -113,26 +117,37 @@ private:
     int SetClsidData(HKEY root, const char* prefix);
     int SetExtData(HKEY root, const char* prefix, const char* extension, const char* className);
     int SetProtData(HKEY root, const char* prefix, const char* name);
-    bool CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key, bool& created);
-    void SettleCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents, bool created,
-                          bool kept);
+    int FillUserClass(HKEY root, const char* prefix);
+    int CreateClass(HKEY root, const char* prefix);
+    bool SaveServerCommand(HKEY server);
+    int WrapServer(HKEY server);
+    int SetExtensionClass(HKEY key, const char* className);
+    bool CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key);
+    bool BeginCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath);
+    void DropCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath);
     bool RewriteClassCommands(HKEY root, const std::string& classPath);
     void RewriteDefaultVerb(HKEY root, const std::string& classPath);
     void RewriteCommand(HKEY root, const std::string& classPath, const char* verb);
     void RewriteDdeExec(HKEY root, const std::string& classPath, const char* verb);
     bool WrapCommand(HKEY key, DWORD type, const std::string& value);
     void SaveCheckAssociations();
-    int WrapServerCommand(HKEY server, const std::string& record, const char* marker);
-    void ReapplyHandlers(const std::string& browserCommand);
-    void ReapplyClassCommands(const std::string& classPath, const std::string& browserCommand);
+    bool RecordBeforeChange(const std::string& path);
+    bool RecordServerBeforeChange();
+    void ReapplyHandlers(const std::string& browserCommand, DWORD type);
+    void ReapplyClassCommands(const std::string& classPath, const std::string& browserCommand, DWORD type);
+
+    // Save records of the open save key.
+    bool ReadRecord(HKEY root, const std::string& path, std::string& record);
+    bool WriteRecord(HKEY root, const std::string& path, const char* marker) noexcept;
+    void RemoveRecord(HKEY root, const std::string& path);
 
     // Restore steps.
     bool RestoreClsidData(HKEY root, const char* prefix);
     bool RestoreKeyData(HKEY root, const char* prefix, const char* name);
     bool RestoreRecordedKey(HKEY root, const std::string& recordPath, const std::string& deletePath);
-    bool ReadRecord(HKEY root, const std::string& path, std::string& record);
     void RemoveCreatedParents(HKEY root, const std::string& path);
     void RestoreCheckAssociations();
+    void RemoveSaveArea();
 
     // Verification steps.
     int CheckClsid(HKEY root, const char* prefix, VerifyMode mode);

@@ -1,7 +1,9 @@
 #include "associations/AssociationItems.h"
 #include "associations/AssociationKeys.h"
 #include "associations/AssociationManager.h"
+#include "associations/RegistryChangeCount.h"
 
+#include <cstring>
 #include <new>
 
 int AssociationManager::RestoreAssociations(const char* programPath, const char* productName, HKEY root)
@@ -24,21 +26,39 @@ int AssociationManager::RestoreAssociations(const char* programPath, const char*
     } catch (const std::bad_alloc&) {
         restoreIncomplete_ = true;
     }
-    FreeBuffer();
-    CloseHKEY(FOLDER_SAVE);
     // A saved copy that could not be put back is the user's only record of
     // that key: the save area stays, and a later restore tries again.
     if (!restoreIncomplete_)
-        DeleteKeyTree(root_, FolderPath(FOLDER_SAVE));
+        RemoveSaveArea();
+    FreeBuffer();
+    CloseHKEY(FOLDER_SAVE);
     return result;
 }
 
-bool AssociationManager::ReadRecord(HKEY root, const std::string& path, std::string& record)
+// A restore ended halfway through this is run again from what is left. So
+// the records go first, one by one, and the copies after them: at every
+// moment a record still there has its complete copy, and a record never
+// announces a fragment that would replace a key already put back.
+void AssociationManager::RemoveSaveArea()
 {
-    if (!ReadValue(saveKey_.get(), nullptr, SaveRecordName(root, path).c_str()))
-        return false;
-    record = Value();
-    return true;
+    // "-@DELETE" records go before "-@RESTORE" ones: the COM class's server
+    // record deletes the class that its class key's record then puts back,
+    // and left alone it would delete the class already given back.
+    std::vector<std::string> deletes;
+    std::vector<std::string> restores;
+    char name[1024];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumValueA(saveKey_.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (std::strstr(name, "_>:") && ReadValue(saveKey_.get(), nullptr, name))
+            (std::strcmp(Value(), kSaveDelete) == 0 ? deletes : restores).push_back(name);
+    }
+    for (const std::vector<std::string>* group : {&deletes, &restores})
+        for (const std::string& record : *group)
+            CountRegistryChange(RegDeleteValueA(saveKey_.get(), record.c_str()));
+    CloseHKEY(FOLDER_SAVE);
+    DeleteKeyTree(root_, FolderPath(FOLDER_SAVE));
 }
 
 bool AssociationManager::RestoreRecordedKey(HKEY root, const std::string& recordPath, const std::string& deletePath)
@@ -67,7 +87,7 @@ void AssociationManager::RemoveCreatedParents(HKEY root, const std::string& path
         parent.resize(cut);
         std::string record;
         if (!ReadRecord(root, parent, record) || record != kSaveDelete || !IsEmptyKey(root, parent) ||
-            RegDeleteKeyA(root, parent.c_str()) != ERROR_SUCCESS)
+            !DeleteKey(root, parent))
             return;
     }
 }
@@ -75,7 +95,13 @@ void AssociationManager::RemoveCreatedParents(HKEY root, const std::string& path
 bool AssociationManager::RestoreClsidData(HKEY root, const char* prefix)
 {
     // The record is named after the server key; a created class goes whole.
-    return RestoreRecordedKey(root, ClsidServerPath(prefix), ClsidClassPath(prefix));
+    bool restored = RestoreRecordedKey(root, ClsidServerPath(prefix), ClsidClassPath(prefix));
+    // A class key of the user's own that had no server key was saved whole:
+    // it comes back in place of the one the takeover filled in.
+    std::string record;
+    if (ReadRecord(root, ClsidClassPath(prefix), record) && record == kSaveRestore)
+        restored = RestoreKeyCopy(ClsidClassPath(prefix), root);
+    return restored;
 }
 
 bool AssociationManager::RestoreKeyData(HKEY root, const char* prefix, const char* name)
@@ -97,5 +123,5 @@ void AssociationManager::RestoreCheckAssociations()
     if (Value()[0] != '\0')
         WriteValue(browser.get(), type, Value(), kCheckAssociations);
     else
-        RegDeleteValueA(browser.get(), kCheckAssociations);
+        CountRegistryChange(RegDeleteValueA(browser.get(), kCheckAssociations));
 }

@@ -21,7 +21,7 @@ std::string ProgramFolder(const char* programPath)
 
 bool CopyMachineKey(const std::string& path, HKEY target)
 {
-    return SHCopyKeyA(HKEY_LOCAL_MACHINE, path.c_str(), target, 0) == ERROR_SUCCESS;
+    return CopyKeyTree(HKEY_LOCAL_MACHINE, path.c_str(), target);
 }
 
 } // namespace
@@ -63,7 +63,9 @@ int AssociationManager::SaveBrowser(const char* programPath, const char* product
     StoreOperands(programPath, productName, root);
     try {
         Log("<<<<< Begin Save Browser >>>>>");
-        SetMainData();
+        // Without a save area nothing may change, not even the main key.
+        if (OpenHKEY(FOLDER_SAVE, true))
+            SetMainData();
         return SetSaveData();
     } catch (const std::bad_alloc&) {
         // Every step changes a key only after its copy and record exist, so
@@ -92,6 +94,9 @@ bool AssociationManager::SetMainData()
     return written;
 }
 
+// A save area that is already there belongs to a takeover that was ended
+// before it finished: each item's record tells how far it got, and each
+// step below goes on from there.
 int AssociationManager::SetSaveData()
 {
     Log("..... Set save data .....");
@@ -113,18 +118,26 @@ int AssociationManager::SetSaveData()
     return result;
 }
 
-// Saves the server command, records the key and wraps the command. The
-// record goes in before the command changes, so that a change is never left
-// without the record that undoes it.
-int AssociationManager::WrapServerCommand(HKEY server, const std::string& record, const char* marker)
+// The server command as it is now becomes the saved browser command.
+bool AssociationManager::SaveServerCommand(HKEY server)
+{
+    DWORD type = REG_SZ;
+    if (!ReadValue(server, &type, nullptr))
+        return false;
+    std::string previous = Value();
+    return WriteValue(saveKey_.get(), type, previous.c_str(), nullptr);
+}
+
+// The server command gets the program in front, once: a command already
+// naming it is a wrap that an ended takeover made.
+int AssociationManager::WrapServer(HKEY server)
 {
     DWORD type = REG_SZ;
     if (!ReadValue(server, &type, nullptr))
         return 0;
     std::string previous = Value();
-    if (!WriteValue(saveKey_.get(), type, previous.c_str(), nullptr) ||
-        !WriteValue(saveKey_.get(), REG_SZ, marker, record.c_str()))
-        return 0;
+    if (previous.find(ProgramPath()) != std::string::npos)
+        return 1;
     std::string wrapped = CommandProgram(ProgramPath().c_str()) + " " + previous;
     return WriteValue(server, type, wrapped.c_str(), nullptr) ? 1 : 0;
 }
@@ -132,83 +145,165 @@ int AssociationManager::WrapServerCommand(HKEY server, const std::string& record
 int AssociationManager::SetClsidData(HKEY root, const char* prefix)
 {
     std::string server = ClsidServerPath(prefix);
-    std::string record = SaveRecordName(root, server);
+    std::string classPath = ClsidClassPath(prefix);
     Log("_____ Set CLSID data _____");
     Log("OpenHKEY CLISD data (%s) -> (%s)", server.c_str(), RootName(root));
     int result = 0;
+    std::string serverRecord;
+    std::string classRecord;
+    bool serverRecorded = ReadRecord(root, server, serverRecord);
+    bool classSaved = ReadRecord(root, classPath, classRecord) && classRecord == kSaveRestore;
     unique_hkey key;
-    if (OpenAssociationKey(root, server, key)) {
+    if (serverRecorded && serverRecord == kSaveRestore) {
+        if (OpenAssociationKey(root, server, key))
+            result = WrapServer(key.get());
+    } else if (!serverRecorded && !classSaved && OpenAssociationKey(root, server, key)) {
         Log("OpenHKEY CLISD data (%s) -> Success (%s)", server.c_str(), RootName(root));
-        if (SaveKeyCopy(server, root))
-            result = WrapServerCommand(key.get(), record, kSaveRestore);
+        // The record goes in before the command changes, so that a change
+        // is never left without the record that undoes it.
+        if (SaveKeyCopy(server, root) && SaveServerCommand(key.get()) && WriteRecord(root, server, kSaveRestore))
+            result = WrapServer(key.get());
     } else if (!IsMachineRoot(root)) {
-        std::string classPath = ClsidClassPath(prefix);
-        std::vector<std::string> parents = MissingParents(root, classPath);
-        bool created = false;
-        if (OpenOrCreateAssociationKey(root, classPath, key, kCopyTargetAccess, &created)) {
-            Log("Create HKEY CLSID data (%s) -> Sucess (%s)", classPath.c_str(), RootName(root));
-            bool copied = CopyMachineKey(classPath, key.get());
-            key.reset();
-            if (copied && OpenAssociationKey(root, server, key))
-                result = WrapServerCommand(key.get(), record, kSaveDelete);
-            key.reset();
-            SettleCreatedKey(root, classPath, parents, created, result != 0);
-        }
+        Log("Create HKEY CLSID data (%s) -> Sucess (%s)", classPath.c_str(), RootName(root));
+        if (classSaved || (!serverRecorded && AssociationKeyExists(root, classPath)))
+            result = FillUserClass(root, prefix);
+        else
+            result = CreateClass(root, prefix);
     }
     Log("_____ End Set CLSID data _____");
     return result;
 }
 
-// Creates PATH under ROOT, spelt as the machine-wide key is, and copies that
-// key into it. CREATED tells a caller that ends without a record whether
-// there is a new key to take away again.
-bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key, bool& created)
+// The user's own class key without a server key (or with one that cannot
+// be written) is saved whole, like every other key the takeover changes,
+// before the machine-wide class is copied into it. The restore deletes the
+// filled-in class and puts the saved one back.
+int AssociationManager::FillUserClass(HKEY root, const char* prefix)
 {
-    if (!OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess, &created))
+    std::string server = ClsidServerPath(prefix);
+    std::string classPath = ClsidClassPath(prefix);
+    std::string record;
+    bool saved = ReadRecord(root, classPath, record) && record == kSaveRestore;
+    if (!saved && !(SaveKeyCopy(classPath, root) && WriteRecord(root, classPath, kSaveRestore)))
+        return 0;
+    unique_hkey classKey;
+    unique_hkey key;
+    if (!WriteRecord(root, server, kSaveDelete) ||
+        !OpenAssociationKey(root, classPath, classKey, kCopyTargetAccess) || !CopyMachineKey(classPath, classKey.get()) ||
+        !OpenAssociationKey(root, server, key) || !SaveServerCommand(key.get()))
+        return 0;
+    return WrapServer(key.get());
+}
+
+// No class key under the root: the machine-wide one is copied in and its
+// server command wrapped; the restore deletes the whole class.
+int AssociationManager::CreateClass(HKEY root, const char* prefix)
+{
+    std::string server = ClsidServerPath(prefix);
+    std::string classPath = ClsidClassPath(prefix);
+    if (!AssociationKeyExists(HKEY_LOCAL_MACHINE, classPath) || !BeginCreatedKey(root, server, classPath))
+        return 0;
+    int result = 0;
+    unique_hkey key;
+    if (OpenOrCreateAssociationKey(root, classPath, key, kCopyTargetAccess) && CopyMachineKey(classPath, key.get())) {
+        key.reset();
+        if (OpenAssociationKey(root, server, key) && SaveServerCommand(key.get()))
+            result = WrapServer(key.get());
+    }
+    key.reset();
+    if (result == 0)
+        DropCreatedKey(root, server, classPath);
+    return result;
+}
+
+// Creates PATH under ROOT, spelt as the machine-wide key is, and copies that
+// key into it.
+bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key)
+{
+    if (!OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess))
         return false;
     Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
     return CopyMachineKey(path, key.get());
 }
 
-// A key kept after its creation has the parents created with it recorded
-// for the restore; one not kept is taken away again, with those parents,
-// when this takeover made it.
-void AssociationManager::SettleCreatedKey(HKEY root, const std::string& path, const std::vector<std::string>& parents,
-                                          bool created, bool kept)
+// A key the takeover makes itself, from the machine-wide one: its records
+// ("-@DELETE", and one for each parent that creating it brings along) go in
+// before it exists, since a takeover ended between the key's creation and
+// its record would leave a key that the next run takes for the user's own.
+// A key recorded so by an ended run is made again from the start.
+bool AssociationManager::BeginCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath)
 {
-    if (kept) {
-        for (const std::string& parent : parents)
-            WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, SaveRecordName(root, parent).c_str());
-    } else if (created) {
-        DeleteCreatedKey(root, path, parents);
+    std::string record;
+    if (ReadRecord(root, recordPath, record)) {
+        if (record != kSaveDelete)
+            return false;
+        DeleteKeyTree(root, keyPath);
+        return true;
     }
+    for (const std::string& parent : MissingParents(root, keyPath)) {
+        if (!WriteRecord(root, parent, kSaveDelete)) {
+            DropCreatedKey(root, recordPath, keyPath);
+            return false;
+        }
+    }
+    if (WriteRecord(root, recordPath, kSaveDelete))
+        return true;
+    DropCreatedKey(root, recordPath, keyPath);
+    return false;
+}
+
+// Takes a created key away again after a step failed, and its records with
+// it: a "-@DELETE" record left behind would make a later restore delete
+// whatever key sits at that path by then. The key goes before its records,
+// so that no moment leaves it without them.
+void AssociationManager::DropCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath)
+{
+    DeleteKeyTree(root, keyPath);
+    RemoveCreatedParents(root, keyPath);
+    RemoveRecord(root, recordPath);
+    std::string parent = keyPath;
+    for (size_t cut; (cut = parent.rfind('\\')) != std::string::npos;) {
+        parent.resize(cut);
+        std::string record;
+        if (!ReadRecord(root, parent, record) || record != kSaveDelete || AssociationKeyExists(root, parent))
+            return;
+        RemoveRecord(root, parent);
+    }
+}
+
+// The extension's default value becomes its class; the type stays.
+int AssociationManager::SetExtensionClass(HKEY key, const char* className)
+{
+    DWORD type = REG_SZ;
+    bool readable = ReadValue(key, &type, nullptr);
+    if (readable && std::strcmp(Value(), className) == 0)
+        return 1;
+    return WriteValue(key, readable ? type : REG_SZ, className, nullptr) ? 1 : 0;
 }
 
 int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* extension, const char* className)
 {
     std::string path = ItemPath(prefix, extension);
-    std::string record = SaveRecordName(root, path);
     Log("_____ Set Ext data _____");
     Log("OpenHKEY Ext data (%s) -> (%s)", path.c_str(), RootName(root));
     int result = 0;
+    std::string record;
+    bool recorded = ReadRecord(root, path, record);
     unique_hkey key;
-    if (OpenAssociationKey(root, path, key)) {
+    if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
         Log("Create HKEY Ext data (%s) -> Success(%s)", path.c_str(), RootName(root));
-        DWORD type = REG_SZ;
-        bool readable = ReadValue(key.get(), &type, nullptr);
-        if (!readable)
-            type = REG_SZ;
-        if ((!readable || std::strcmp(Value(), className) != 0) && SaveKeyCopy(path, root) &&
-            WriteValue(saveKey_.get(), REG_SZ, kSaveRestore, record.c_str()))
-            result = WriteValue(key.get(), type, className, nullptr) ? 1 : 0;
-    } else if (!IsMachineRoot(root)) {
-        std::vector<std::string> parents = MissingParents(root, path);
-        bool created = false;
-        if (CreateFromMachineKey(root, path, key, created) &&
-            WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str()))
+        if (recorded)
+            result = SetExtensionClass(key.get(), className);
+        else if ((!ReadValue(key.get(), nullptr, nullptr) || std::strcmp(Value(), className) != 0) &&
+                 SaveKeyCopy(path, root) && WriteRecord(root, path, kSaveRestore))
+            result = SetExtensionClass(key.get(), className);
+    } else if (!IsMachineRoot(root) && (recorded || AssociationKeyExists(HKEY_LOCAL_MACHINE, path)) &&
+               BeginCreatedKey(root, path, path)) {
+        if (CreateFromMachineKey(root, path, key))
             result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
         key.reset();
-        SettleCreatedKey(root, path, parents, created, result != 0);
+        if (result == 0)
+            DropCreatedKey(root, path, path);
     }
     Log("_____ End set Ext data _____");
     return result;
@@ -217,24 +312,24 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
 int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* name)
 {
     std::string path = ItemPath(prefix, name);
-    std::string record = SaveRecordName(root, path);
     Log("_____ Set Prot data _____");
     Log("OpenHKEY Prot data (%s) -> (%s)", path.c_str(), RootName(root));
     int result = 0;
+    std::string record;
+    bool recorded = ReadRecord(root, path, record);
     unique_hkey key;
-    if (OpenAssociationKey(root, path, key)) {
+    if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
         Log("OpenHKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
-        if (SaveKeyCopy(path, root) && WriteValue(saveKey_.get(), REG_SZ, kSaveRestore, record.c_str()))
+        if (recorded || (SaveKeyCopy(path, root) && WriteRecord(root, path, kSaveRestore)))
             result = RewriteClassCommands(root, path) ? 1 : 0;
-    } else if (!IsMachineRoot(root)) {
-        std::vector<std::string> parents = MissingParents(root, path);
-        bool created = false;
-        bool recorded = CreateFromMachineKey(root, path, key, created) &&
-                        WriteValue(saveKey_.get(), REG_SZ, kSaveDelete, record.c_str());
+    } else if (!IsMachineRoot(root) && (recorded || AssociationKeyExists(HKEY_LOCAL_MACHINE, path)) &&
+               BeginCreatedKey(root, path, path)) {
+        bool copied = CreateFromMachineKey(root, path, key);
         key.reset();
-        SettleCreatedKey(root, path, parents, created, recorded);
-        if (recorded)
+        if (copied)
             result = RewriteClassCommands(root, path) ? 1 : 0;
+        else
+            DropCreatedKey(root, path, path);
     }
     Log("_____ End set Prot data _____");
     return result;
@@ -323,68 +418,19 @@ void AssociationManager::RewriteDdeExec(HKEY root, const std::string& classPath,
 void AssociationManager::SaveCheckAssociations()
 {
     unique_hkey browser;
-    if (!OpenOrCreateAssociationKey(root_, kBrowserMainKey, browser) || !ReserveBuffer(1024))
+    if (!OpenOrCreateAssociationKey(root_, kBrowserMainKey, browser) || !ReserveBuffer(1024) ||
+        !OpenHKEY(FOLDER_SAVE, true))
         return;
-    // The browser's own value is changed only once the previous one is saved.
-    std::string previous;
-    if (ReadValue(browser.get(), nullptr, kCheckAssociations))
-        previous = Value();
-    if (OpenHKEY(FOLDER_SAVE, true) && WriteValue(saveKey_.get(), REG_SZ, previous.c_str(), kCheckAssociations))
+    // The browser's own value is changed only once the previous one is
+    // saved; a value saved by an ended takeover stays, since the browser's
+    // key may already hold the "no" written after it.
+    bool saved = ReadValue(saveKey_.get(), nullptr, kCheckAssociations);
+    if (!saved) {
+        std::string previous;
+        if (ReadValue(browser.get(), nullptr, kCheckAssociations))
+            previous = Value();
+        saved = WriteValue(saveKey_.get(), REG_SZ, previous.c_str(), kCheckAssociations);
+    }
+    if (saved)
         WriteValue(browser.get(), REG_SZ, "no", kCheckAssociations);
-}
-
-void AssociationManager::ReapplyTakeover(const char* programPath, const char* productName, HKEY root)
-{
-    StoreOperands(programPath, productName, root);
-    try {
-        std::string browserCommand;
-        if (OpenHKEY(FOLDER_SAVE, false)) {
-            CloseHKEY(FOLDER_SAVE);
-            ReadSavedBrowserCommand(productName, browserCommand);
-        }
-        if (browserCommand.empty() || !ReserveBuffer(1024))
-            return;
-        ReapplyHandlers(browserCommand);
-    } catch (const std::bad_alloc&) {
-    }
-    FreeBuffer();
-}
-
-void AssociationManager::ReapplyHandlers(const std::string& browserCommand)
-{
-    unique_hkey key;
-    if (OpenOrCreateAssociationKey(root_, ClsidServerPath(kClassesPrefix), key)) {
-        std::string server = CommandProgram(ProgramPath().c_str()) + " " + browserCommand;
-        WriteValue(key.get(), REG_SZ, server.c_str(), nullptr);
-    }
-    for (const ExtensionPair& pair : kExtensionPairs) {
-        if (OpenOrCreateAssociationKey(root_, ItemPath(kClassesPrefix, pair.extension), key) &&
-            (!ReadValue(key.get(), nullptr, nullptr) || std::strcmp(Value(), pair.className) != 0))
-            WriteValue(key.get(), REG_SZ, pair.className, nullptr);
-    }
-    for (int i = 0; i < kCheckedClasses; ++i)
-        ReapplyClassCommands(ItemPath(kClassesPrefix, kClassNames[i]), browserCommand);
-}
-
-void AssociationManager::ReapplyClassCommands(const std::string& classPath, const std::string& browserCommand)
-{
-    unique_hkey shell;
-    if (!OpenOrCreateAssociationKey(root_, classPath + "\\shell", shell))
-        return;
-    if (ReadValue(shell.get(), nullptr, nullptr)) {
-        if (std::strcmp(Value(), "open") != 0 && std::strcmp(Value(), "opennew") != 0)
-            WriteValue(shell.get(), REG_SZ, "open", nullptr);
-    } else if (!WriteValue(shell.get(), REG_SZ, "open", nullptr)) {
-        return;
-    }
-    std::string command = CommandProgram(ProgramPath().c_str()) + " " + browserCommand + " " + "%1";
-    unique_hkey key;
-    for (const char* verb : {"open", "opennew"}) {
-        if (OpenOrCreateAssociationKey(root_, classPath + "\\shell\\" + verb + "\\command", key))
-            WriteValue(key.get(), REG_SZ, command.c_str(), nullptr);
-    }
-    if (OpenOrCreateAssociationKey(root_, classPath + "\\DefaultIcon", key)) {
-        std::string icon = ProgramPath() + ",3";
-        WriteValue(key.get(), REG_SZ, icon.c_str(), nullptr);
-    }
 }

@@ -113,7 +113,8 @@ int AssociationManager::CheckClass(HKEY root, const char* prefix, const char* na
     unique_hkey shell;
     if (!OpenAssociationKey(root, shellPath, shell))
         return CheckUnjudged;
-    if (ReadValue(shell.get(), nullptr, nullptr) && std::strcmp(Value(), "open") != 0 &&
+    // An empty verb is no verb: the shell then uses "open".
+    if (ReadValue(shell.get(), nullptr, nullptr) && Value()[0] != '\0' && std::strcmp(Value(), "open") != 0 &&
         std::strcmp(Value(), "opennew") != 0) {
         Log("%s != (open|opennew) and == %s\r", shellPath.c_str(), Value());
         return CheckFault;

@@ -6,22 +6,30 @@
 
 #include <new>
 
-bool AssociationManager::ReadSavedBrowserCommand(const char* productName, std::string& command)
+bool AssociationManager::ReadSavedBrowserCommand(const char* productName, std::string& command, DWORD* type)
 {
     command.clear();
     productName_ = productName;
-    bool found = false;
     if (!ReserveBuffer(1024))
         return false;
-    // The per-user save key wins whenever it exists, even without a command.
-    if (OpenHKEY(FOLDER_SAVE, false, HKEY_CURRENT_USER) || OpenHKEY(FOLDER_SAVE, false, HKEY_LOCAL_MACHINE)) {
-        ReadValue(FolderKey(FOLDER_SAVE), nullptr, nullptr);
-        command = Value();
+    // An empty or missing saved command is no command: a blank in front of
+    // the arguments starts nothing, and the caller's next source must be
+    // asked. The per-user save key wins when it holds one.
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (!OpenHKEY(FOLDER_SAVE, false, root))
+            continue;
+        DWORD found = REG_SZ;
+        ReadValue(FolderKey(FOLDER_SAVE), &found, nullptr);
         CloseHKEY(FOLDER_SAVE);
-        found = true;
+        command = Value();
+        if (!command.empty()) {
+            if (type)
+                *type = found;
+            break;
+        }
     }
     FreeBuffer();
-    return found;
+    return !command.empty();
 }
 
 bool AssociationManager::LocateBrowserFromSetup(std::string& path)

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// True when a save key exists under HKEY_CURRENT_USER or, failing that,
-// HKEY_LOCAL_MACHINE; COMMAND is then its default value (possibly empty).
+// True with the saved browser command: the default value of the save key
+// under HKEY_CURRENT_USER or, when that holds none, under HKEY_LOCAL_MACHINE.
+// An empty saved command counts as none: false, with COMMAND empty.
 bool ReadSavedBrowserCommand(const char* productName, std::string& command);
 
 // True with the full path of iexplore.exe; PATH is left unchanged otherwise.

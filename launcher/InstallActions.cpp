@@ -26,6 +26,23 @@ std::string ModuleDirectoryFile(const char* name)
     return std::string(path, PathFindFileNameA(path) - path) + name;
 }
 
+// Takes the roots over, or goes on with a takeover that an ended run began,
+// and tells whether every handler is wrapped now. False without changes
+// when the save area cannot be written.
+bool TakeOver(AssociationManager& manager, const char* program, const char* product)
+{
+    bool windows2000 = IsWindows2000();
+    manager.SaveBrowser(program, product, HKEY_CURRENT_USER);
+    if (windows2000)
+        manager.SaveBrowser(program, product, HKEY_LOCAL_MACHINE);
+    if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
+        return false;
+    if (manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, AfterTakeover))
+        return false;
+    return !windows2000 || !manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE) ||
+           !manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, AfterTakeover);
+}
+
 } // namespace
 
 int InstallAction()
@@ -37,25 +54,25 @@ int InstallAction()
     DeleteFileA(log.c_str());
     manager.SetLogFile(log.c_str());
 
-    if (manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
-        return 0;
-    bool fault = manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, BeforeTakeover);
-    manager.RunErrorTest(program, product, HKEY_CURRENT_USER, BeforeTakeover);
-    if (!fault)
-        fault = manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
-    manager.RunErrorTest(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
-    if (fault)
-        return 1;
-
-    manager.SaveBrowser(program, product, HKEY_CURRENT_USER);
-    if (IsWindows2000())
-        manager.SaveBrowser(program, product, HKEY_LOCAL_MACHINE);
+    // A save area means a takeover began: its handlers are wrapped in part
+    // or in whole, and the check for the browser alone would refuse them.
+    if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER)) {
+        bool fault = manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, BeforeTakeover);
+        manager.RunErrorTest(program, product, HKEY_CURRENT_USER, BeforeTakeover);
+        if (!fault)
+            fault = manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
+        manager.RunErrorTest(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
+        if (fault)
+            return kInstallRefused;
+    }
+    if (!TakeOver(manager, program, product))
+        return kInstallRefused;
     // Shift becomes the bypass key of a fresh installation.
     DWORD key = 0;
     ReadSetting("Key", key);
     if (key == 0)
         WriteSetting("Key", 0x100000);
-    return 0;
+    return kInstallDone;
 }
 
 int UninstallAction()
@@ -63,17 +80,23 @@ int UninstallAction()
     const char* program = ModulePath();
     const char* product = g_launcher.productCaption;
     AssociationManager manager;
-    if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
-        return 1;
-    manager.RestoreAssociations(program, product, HKEY_CURRENT_USER);
-    bool incomplete = manager.RestoreIncomplete();
-    // Asking first keeps the restore from creating a machine-wide product key
-    // that no takeover made.
-    if (IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE)) {
+    // Each root is asked on its own: an uninstall ended between the two
+    // roots has given the per-user one back already. Asking first also keeps
+    // the restore from creating a machine-wide product key no takeover made.
+    bool user = manager.IsTakenOver(program, product, HKEY_CURRENT_USER);
+    bool machine = IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE);
+    if (!user && !machine)
+        return kUninstallNotInstalled;
+    bool incomplete = false;
+    if (user) {
+        manager.RestoreAssociations(program, product, HKEY_CURRENT_USER);
+        incomplete = manager.RestoreIncomplete();
+    }
+    if (machine) {
         manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
         incomplete = incomplete || manager.RestoreIncomplete();
     }
-    // A key that could not be given back is not reported as success; its
-    // saved copy stays for the next uninstall.
-    return incomplete ? 1 : 0;
+    // A key that could not be given back is not reported as success, nor as
+    // "not installed": its saved copy stays for the next uninstall.
+    return incomplete ? kUninstallIncomplete : kUninstallRestored;
 }

@@ -1,5 +1,18 @@
 // "-INSTALL " and "-UNINSTALL ": the association takeover and its undoing.
+// Their results are the process's exit codes, which installers rely on.
 #pragma once
 
-int InstallAction();     // 0 or 1
-int UninstallAction();   // 0 or 1
+enum InstallResult {
+    kInstallDone = 0,      // every handler is wrapped (now or already)
+    kInstallRefused = 1,   // the handlers are not Internet Explorer alone, the save area cannot be
+                           // written, or a takeover begun before could not wrap every handler
+};
+
+enum UninstallResult {
+    kUninstallRestored = 0,      // every key given back, the save area gone
+    kUninstallNotInstalled = 1,  // no takeover recorded
+    kUninstallIncomplete = 2,    // a saved copy could not be put back; the save area is kept
+};
+
+int InstallAction();
+int UninstallAction();

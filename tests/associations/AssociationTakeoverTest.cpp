@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sddl.h>
-
 #include <string>
 #include <vector>
 
@@ -323,6 +321,34 @@ TEST_F(AssociationTakeover, ReapplyRepairsHandlersFromTheSavedCommand)
     EXPECT_FALSE(manager.IsTakeoverBroken(kProgram, kProduct, HKEY_CURRENT_USER, AfterTakeover));
 }
 
+TEST_F(AssociationTakeover, ReapplyRecordsEveryKeyItWrites)
+{
+    // No gopher anywhere at the takeover, and an expandable server command.
+    RemoveKey(HKEY_LOCAL_MACHINE, kClasses + "gopher");
+    const std::string expandable = "%ProgramFiles%\\Internet Explorer\\iexplore.exe";
+    PutValue(HKEY_LOCAL_MACHINE, kServer, nullptr, expandable, REG_EXPAND_SZ);
+    const std::string before = Snapshot(HKEY_CURRENT_USER);
+    Install();
+    ASSERT_EQ("<missing>", Record(HKEY_CURRENT_USER, kClasses + "gopher"));
+    PutValue(HKEY_CURRENT_USER, kServer, nullptr, "other.exe");
+
+    AssociationManager manager;
+    manager.ReapplyTakeover(kProgram, kProduct, HKEY_CURRENT_USER);
+    EXPECT_EQ(Wrapped(expandable) + " %1", GetValue(HKEY_CURRENT_USER, kClasses + "gopher\\shell\\open\\command", nullptr));
+    EXPECT_EQ("-@DELETE", Record(HKEY_CURRENT_USER, kClasses + "gopher"));
+    for (const std::string& path : {kServer, kClasses + "gopher\\shell\\open\\command"}) {
+        SCOPED_TRACE(path);
+        HKEY key = nullptr;
+        DWORD type = 0;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key));
+        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, nullptr));
+        RegCloseKey(key);
+        EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type) << "the saved command's type";
+    }
+    Uninstall();
+    EXPECT_EQ(before, Snapshot(HKEY_CURRENT_USER)) << "nothing of the repair's is left";
+}
+
 TEST_F(AssociationTakeover, ReapplyWithoutSavedCommandChangesNothing)
 {
     PutKey(HKEY_CURRENT_USER, kSave);
@@ -336,38 +362,44 @@ TEST_F(AssociationTakeover, ReapplyWithoutSavedCommandChangesNothing)
 
 namespace {
 
-// Withholds reading from everyone on one key for the life of the object.
-class UnreadableKey {
-public:
-    UnreadableKey(HKEY root, const std::string& path) : root_(root), path_(path) { ok_ = Apply("D:(D;;KR;;;WD)(A;;KA;;;WD)"); }
-    ~UnreadableKey() { Release(); }
-    void Release()
-    {
-        if (ok_)
-            Apply("D:(A;;KA;;;WD)");
-        ok_ = false;
+TEST_F(AssociationTakeover, UserClassKeyWithoutServerKeyIsSavedFirst)
+{
+    const std::string classKey = kClasses + "CLSID\\{0002DF01-0000-0000-C000-000000000046}";
+    struct { const char* what; bool serverKey; } cases[] = {{"no server key", false}, {"unwritable server key", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PutValue(HKEY_CURRENT_USER, classKey, nullptr, "User's own class");
+        PutValue(HKEY_CURRENT_USER, classKey + "\\ProgID", nullptr, "User.Application");
+        if (c.serverKey) {
+            PutValue(HKEY_CURRENT_USER, kServer, nullptr, "user.exe");
+            ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kServer, "D:(A;;KRWDSD;;;WD)")) << "read, not write";
+        }
+        const std::string before = Snapshot(HKEY_CURRENT_USER);
+        Install();
+        EXPECT_EQ("-@RESTORE", Record(HKEY_CURRENT_USER, classKey));
+        EXPECT_EQ("User.Application", GetValue(HKEY_CURRENT_USER, kSave + "\\" + classKey + "\\ProgID", nullptr));
+        if (!c.serverKey) {
+            EXPECT_EQ(Wrapped(kBrowserServer), GetValue(HKEY_CURRENT_USER, kServer, nullptr));
+        }
+        Uninstall();
+        EXPECT_EQ(before, Snapshot(HKEY_CURRENT_USER)) << "the user's class key is back as it was";
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSave));
+        RemoveKey(HKEY_CURRENT_USER, classKey);
     }
-    bool ok() const { return ok_; }
+}
 
-private:
-    bool Apply(const char* sddl)
-    {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-            return false;
-        HKEY key = nullptr;
-        bool applied = RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS &&
-                       RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
-        if (key)
-            RegCloseKey(key);
-        LocalFree(descriptor);
-        return applied;
-    }
-
-    HKEY root_;
-    std::string path_;
-    bool ok_ = false;
-};
+TEST_F(AssociationTakeover, CreationThatFailsLeavesNoRecord)
+{
+    PutKey(HKEY_LOCAL_MACHINE, kClasses + "gopher\\shell\\secret");
+    UnreadableKey locked(HKEY_LOCAL_MACHINE, kClasses + "gopher\\shell\\secret");
+    ASSERT_TRUE(locked.ok());
+    Install();
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + "gopher")) << "the half copy went again";
+    EXPECT_EQ("<missing>", Record(HKEY_CURRENT_USER, kClasses + "gopher"));
+    EXPECT_EQ("-@DELETE", Record(HKEY_CURRENT_USER, kClasses + "ftp")) << "the other items are taken over";
+    locked.Release();
+    Uninstall();
+}
 
 TEST_F(AssociationTakeover, SaveAreaStaysWhenACopyCannotBePutBack)
 {

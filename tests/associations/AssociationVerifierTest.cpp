@@ -108,7 +108,7 @@ TEST_F(AssociationVerifier, EachCheckedItemCanBreakTheTakeover)
         {kClasses + ".url", nullptr, "other", true},
         {kClasses + ".shtml", nullptr, "other", false},
         {kClasses + "ftp\\shell", nullptr, "edit", true},
-        {kClasses + "ftp\\shell", nullptr, "", true},
+        {kClasses + "ftp\\shell", nullptr, "", false},  // no verb: the shell uses "open"
         {kClasses + "ftp\\shell", nullptr, "opennew", false},
         {kClasses + "ftp\\shell", nullptr, "Open", true},
         {kClasses + "HTTP\\shell\\open\\command", nullptr, "other.exe %1", true},

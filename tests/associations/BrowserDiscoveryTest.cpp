@@ -89,10 +89,14 @@ TEST_F(BrowserDiscovery, SavedBrowserCommandPrefersThePerUserSaveKey)
     EXPECT_TRUE(ReadSavedBrowserCommand("DiscoveryTest", command));
     EXPECT_EQ("machine.exe", command);
 
-    // The per-user key wins even when it holds no command.
+    // A per-user key without a command, or with an empty one, has none to give.
     PutValue(HKEY_CURRENT_USER, kSave, "Check_Associations", "yes");
     command = "sentinel";
     EXPECT_TRUE(ReadSavedBrowserCommand("DiscoveryTest", command));
+    EXPECT_EQ("machine.exe", command);
+    PutValue(HKEY_LOCAL_MACHINE, kSave, nullptr, "");
+    command = "sentinel";
+    EXPECT_FALSE(ReadSavedBrowserCommand("DiscoveryTest", command)) << "an empty command is none";
     EXPECT_EQ("", command);
 
     PutValue(HKEY_CURRENT_USER, kSave, nullptr, kBrowserServer);

@@ -85,10 +85,11 @@ TEST_F(InstallActions, InstallTakesOverOnceAndUninstallGivesEverythingBack)
     EXPECT_EQ("-@DELETE", GetValue(HKEY_CURRENT_USER, kSave, "HKCU_>:Software\\Classes\\HTTP"));
     const std::string installed = Snapshot();
 
-    // A second install finds the takeover and changes nothing.
+    // A second install finds the takeover complete and changes nothing; it
+    // does not judge the handlers as before a takeover again.
     EXPECT_EQ(0, InstallAction());
     EXPECT_EQ(installed, Snapshot());
-    EXPECT_EQ("", Log()) << "deleted, and nothing else written";
+    EXPECT_EQ(std::string::npos, Log().find("Start Error Test"));
 
     EXPECT_EQ(0, UninstallAction());
     EXPECT_EQ(before, Snapshot());
@@ -98,6 +99,66 @@ TEST_F(InstallActions, InstallTakesOverOnceAndUninstallGivesEverythingBack)
 
     EXPECT_EQ(1, UninstallAction()) << "nothing left to give back";
     EXPECT_EQ(before, Snapshot());
+}
+
+TEST_F(InstallActions, InstallGoesOnWithATakeoverThatWasEndedHalfway)
+{
+    const std::string before = Snapshot();
+    const std::string command = "Software\\Classes\\HTTP\\shell\\open\\command";
+    // Ended right after the save area was made, and after the first items.
+    ASSERT_EQ(0, InstallAction());
+    PutValue(HKEY_CURRENT_USER, command, nullptr, GetValue(HKEY_LOCAL_MACHINE, command, nullptr));
+    RemoveKey(HKEY_CURRENT_USER, "Software\\Classes\\htmlfile");
+    HKEY save = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kSave, 0, KEY_SET_VALUE, &save));
+    RegDeleteValueA(save, "HKCU_>:Software\\Classes\\htmlfile");
+    RegCloseKey(save);
+
+    EXPECT_EQ(0, InstallAction());
+    EXPECT_EQ(std::string(g_launcher.modulePath) + " \"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -nohome %1",
+              GetValue(HKEY_CURRENT_USER, command, nullptr));
+    EXPECT_EQ("-@DELETE", GetValue(HKEY_CURRENT_USER, kSave, "HKCU_>:Software\\Classes\\htmlfile"));
+    EXPECT_EQ(0, UninstallAction());
+    EXPECT_EQ(before, Snapshot());
+
+    // A save area that holds nothing yet.
+    PutKey(HKEY_CURRENT_USER, kSave);
+    EXPECT_EQ(0, InstallAction());
+    EXPECT_NE("<missing>", GetValue(HKEY_CURRENT_USER, command, nullptr));
+    EXPECT_EQ("-@DELETE", GetValue(HKEY_CURRENT_USER, kSave, "HKCU_>:Software\\Classes\\HTTP"));
+    EXPECT_EQ(0, UninstallAction());
+    EXPECT_EQ(before, Snapshot());
+}
+
+TEST_F(InstallActions, InstallThatCannotWriteTheSaveAreaChangesNothing)
+{
+    // Keys below a volatile key must be volatile too: the product's keys
+    // cannot be made.
+    HKEY product = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\InstallTest", 0, nullptr,
+                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &product, nullptr));
+    RegCloseKey(product);
+    const std::string before = Snapshot() + DumpTree(HKEY_CURRENT_USER, "SOFTWARE\\Orvane");
+
+    EXPECT_EQ(1, InstallAction());
+    EXPECT_EQ(before, Snapshot() + DumpTree(HKEY_CURRENT_USER, "SOFTWARE\\Orvane"));
+    RemoveKey(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\InstallTest");
+}
+
+TEST_F(InstallActions, UninstallThatKeepsTheSaveAreaSaysSo)
+{
+    PutValue(HKEY_CURRENT_USER, "Software\\Classes\\ftp\\UserData", nullptr, "kept");
+    const std::string before = Snapshot();
+    ASSERT_EQ(0, InstallAction());
+    {
+        UnreadableKey locked(HKEY_CURRENT_USER, std::string(kSave) + "\\Software\\Classes\\ftp\\UserData");
+        ASSERT_TRUE(locked.ok());
+        EXPECT_EQ(2, UninstallAction()) << "restore incomplete, save area kept";
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kSave));
+    }
+    EXPECT_EQ(0, UninstallAction());
+    EXPECT_EQ(before, Snapshot());
+    EXPECT_EQ(1, UninstallAction()) << "not installed";
 }
 
 TEST_F(InstallActions, ChosenBypassKeysAreKept)

@@ -3,6 +3,7 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -199,4 +200,30 @@ std::string TestLogFile::Contents() const
     std::string text;
     ReadFileText(path_, text);
     return text;
+}
+
+bool SetKeyAccess(HKEY root, const std::string& path, const char* sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    HKEY key = nullptr;
+    bool applied = RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS &&
+                   RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    if (key)
+        RegCloseKey(key);
+    LocalFree(descriptor);
+    return applied;
+}
+
+UnreadableKey::UnreadableKey(HKEY root, const std::string& path) : root_(root), path_(path)
+{
+    ok_ = SetKeyAccess(root_, path_, "D:(D;;KR;;;WD)(A;;KA;;;WD)");
+}
+
+void UnreadableKey::Release()
+{
+    if (ok_)
+        SetKeyAccess(root_, path_, "D:(A;;KA;;;WD)");
+    ok_ = false;
 }

@@ -40,6 +40,25 @@ extern const char kBrowserCommand[];   // "C:\Program Files\...\iexplore.exe" -n
 extern const char kBrowserServer[];    // the COM server's command
 void WriteBrowserClasses(HKEY root);
 
+// Gives the key at PATH the access of an SDDL descriptor ("D:(A;;KR;;;WD)").
+bool SetKeyAccess(HKEY root, const std::string& path, const char* sddl);
+
+// Withholds reading from everyone on one key for the life of the object.
+class UnreadableKey {
+public:
+    UnreadableKey(HKEY root, const std::string& path);
+    ~UnreadableKey() { Release(); }
+    UnreadableKey(const UnreadableKey&) = delete;
+    UnreadableKey& operator=(const UnreadableKey&) = delete;
+    void Release();
+    bool ok() const { return ok_; }
+
+private:
+    HKEY root_;
+    std::string path_;
+    bool ok_ = false;
+};
+
 // A log file of the test's own, deleted at both ends; Records() splits it
 // at the carriage returns.
 class TestLogFile {

@@ -8,4 +8,16 @@ set_target_properties(roundtrip_check PROPERTIES
 target_link_libraries(roundtrip_check PRIVATE advapi32)
 add_test(NAME association_round_trip
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/RoundTrip.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(association_round_trip PROPERTIES TIMEOUT 240)
+set_tests_properties(association_round_trip PROPERTIES TIMEOUT 240 RESOURCE_LOCK association_round_trip)
+
+# The same states with "-INSTALL" and "-UNINSTALL" ended after each of their
+# registry changes (RoundTripKill.exe runs the two actions in its own process
+# and stops them from the association code's change observer).
+add_executable(roundtrip_kill ${CMAKE_CURRENT_LIST_DIR}/KillRun/KillRun.cpp)
+set_target_properties(roundtrip_kill PROPERTIES
+    OUTPUT_NAME RoundTripKill
+    RUNTIME_OUTPUT_DIRECTORY ${QUILLET_TEST_OUTPUT})
+quillet_link_modules(roundtrip_kill)
+add_test(NAME association_kill_every_change
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/RoundTrip.sh --kill-every-change ${CMAKE_BINARY_DIR})
+set_tests_properties(association_kill_every_change PROPERTIES TIMEOUT 1800 RESOURCE_LOCK association_round_trip)

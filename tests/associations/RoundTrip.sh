@@ -1,5 +1,5 @@
 #!/bin/bash
-# tests/associations/RoundTrip.sh BUILD_DIR [STATE...]
+# tests/associations/RoundTrip.sh [--kill-every-change] BUILD_DIR [STATE...]
 #
 # The acceptance test of the takeover: for each starting state under
 # states/ (all of them by default), in a prefix of its own made from a
@@ -10,22 +10,32 @@
 # the values "FileName", "Folder" and "Key" of the product's main key may
 # stay behind. Runs inside tools/wine-session (ctest does), but its prefixes
 # have wineservers of their own, ended before it returns.
+#
+# With --kill-every-change, each state instead has "-INSTALL" and
+# "-UNINSTALL" ended after their first, second, ... registry change up to
+# the last, each followed by what a user would run next ("-INSTALL" and
+# "-UNINSTALL", or "-UNINSTALL" again), and the registry compared with the
+# start (RoundTripKill.exe). Prints the table of states and kill
+# points, and how many ended identical.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [STATE...]" >&2; exit 2; }
+kill_run=0
+[ "${1:-}" = --kill-every-change ] && { kill_run=1; shift; }
+[ $# -ge 1 ] || { echo "usage: $0 [--kill-every-change] BUILD_DIR [STATE...]" >&2; exit 2; }
 build=$(cd "$1" && pwd)
 shift
 [ -n "${DISPLAY:-}" ] || { echo "round trip: no display; run inside tools/wine-session" >&2; exit 2; }
 
 quillet=$build/bin/Quillet.exe
 check=$build/tests/RoundTripCheck.exe
+kill=$build/tests/RoundTripKill.exe
 standin=$build/standin/iexplore.exe
 work=$build/wine/roundtrip
 template=$work/template
 prefix=$work/prefix
-for file in "$quillet" "$check" "$standin"; do
+for file in "$quillet" "$check" "$standin" $([ $kill_run = 1 ] && echo "$kill"); do
     [ -f "$file" ] || { echo "round trip: $file is missing (build first)" >&2; exit 2; }
 done
 
@@ -172,8 +182,49 @@ run_state() {
     return 1
 }
 
+# One row of the kill run's table: the state's install and uninstall kill
+# points and how many of each recovered to the starting state.
+kill_state() {
+    local dir=$1 name version out row
+    name=$(basename "$dir")
+    out=$work/states/$name
+    rm -rf "$out"
+    mkdir -p "$out"
+    version=$(cat "$dir/version" 2>/dev/null || echo winxp)
+    fresh_prefix
+    export WINEPREFIX=$prefix
+    wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
+    [ -f "$dir/state.reg" ] && "$source_dir/tools/load-browser-registry" "$dir/state.reg"
+    wine "$kill" "$quillet_win" $([ "$version" = win2k ] && echo win2k) >"$out/kills.txt" 2>&1
+    stop_server "$prefix"
+    unset WINEPREFIX
+    row=$(sed -n 's/^ROW //p' "$out/kills.txt" | tr -d '\r')
+    [ -n "$row" ] || row="0 0 0 0"
+    set -- $row
+    printf '%-28s %8s %10s %10s %10s\n' "$name" "$1" "$2" "$3" "$4"
+    grep -v '^ROW ' "$out/kills.txt" | head -n 40
+    kill_totals=($((kill_totals[0] + $1)) $((kill_totals[1] + $2)) $((kill_totals[2] + $3)) $((kill_totals[3] + $4)))
+    [ "$1" = "$2" ] && [ "$3" = "$4" ] && grep -q '^ROW ' "$out/kills.txt"
+}
+
 mkdir -p "$work"
 make_template || exit 1
+if [ $kill_run = 1 ]; then
+    states=("$@")
+    [ ${#states[@]} -eq 0 ] && states=($(ls "$here/states" | grep -v '\.md$'))
+    kill_totals=(0 0 0 0)
+    failed=0
+    started=$SECONDS
+    printf '%-28s %8s %10s %10s %10s\n' state install identical uninstall identical
+    for state in "${states[@]}"; do
+        kill_state "$here/states/$state" || failed=$((failed + 1))
+    done
+    printf '%-28s %8s %10s %10s %10s\n' total "${kill_totals[@]}"
+    echo "kill run: ${#states[@]} states, $((kill_totals[0] + kill_totals[2])) kill points," \
+         "$((kill_totals[1] + kill_totals[3])) identical, $failed states failed, $((SECONDS - started)) s"
+    [ $failed -eq 0 ]
+    exit
+fi
 states=("$@")
 [ ${#states[@]} -eq 0 ] && states=($(ls "$here/states" | grep -v '\.md$'))
 failed=0

@@ -221,10 +221,16 @@ void ExpectServer(Expectations& e, const char* rootName)
     e.Value(rootName, kServer, nullptr, e.program + " " + *value);
     e.Value(rootName, kSave, nullptr, *value);
     std::string server = kServer;
-    if (own)
+    std::string classKey = server.substr(0, server.rfind('\\'));
+    if (own) {
         e.Record(rootName, server, "-@RESTORE");
-    else
-        e.CreatedRecord(rootName, server, server.substr(0, server.rfind('\\')));
+    } else if (KeyExists(root, classKey)) {
+        // The user's own class key without a server key: saved whole first.
+        e.Record(rootName, classKey, "-@RESTORE");
+        e.Record(rootName, server, "-@DELETE");
+    } else {
+        e.CreatedRecord(rootName, server, classKey);
+    }
 }
 
 void ExpectRoot(Expectations& e, const char* rootName)

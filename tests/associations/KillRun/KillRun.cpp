@@ -1,0 +1,288 @@
+// RoundTripKill: "-INSTALL" and "-UNINSTALL" stopped right after their Nth
+// registry change, for every N from the first to the last, each followed by
+// the commands a user would run next ("-INSTALL" then "-UNINSTALL", or
+// "-UNINSTALL" again), and the registry compared with the starting state
+// byte for byte.
+//
+//   RoundTripKill PROGRAM [win2k]
+//
+// The two actions are Quillet's own (InstallAction, UninstallAction), run in
+// this process for PROGRAM: a new Quillet.exe for each of some two thousand
+// runs would cost far more than the budget of the whole suite. The change
+// observer of the association code takes an image of the registry after
+// each change of one uninterrupted action; each image is put back in turn
+// and the recovery run from it. The registry is put back between runs from
+// images taken here. Prints
+//   ROW <install stops> <identical> <uninstall stops> <identical>
+// and the first differences of every run that did not end identical.
+#include "associations/RegistryChangeCount.h"
+#include "common/UniqueHandle.h"
+#include "launcher/InstallActions.h"
+#include "launcher/LauncherState.h"
+
+#include <shlwapi.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kSave[] = "SOFTWARE\\Orvane\\Quillet\\Save";
+
+// One key as it is: values in the order the registry holds them, subkeys
+// in the order it enumerates them.
+struct KeyImage {
+    bool present = false;
+    std::vector<std::string> valueNames;
+    std::vector<DWORD> valueTypes;
+    std::vector<std::vector<BYTE>> valueData;
+    std::vector<std::string> subkeyNames;
+    std::vector<KeyImage> subkeys;
+};
+
+KeyImage Capture(HKEY parent, const std::string& path)
+{
+    KeyImage image;
+    unique_hkey key;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return image;
+    image.present = true;
+    std::vector<char> name(16384);
+    std::vector<BYTE> data(1 << 16);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueA(key.get(), i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS)
+            break;
+        image.valueNames.emplace_back(name.data(), nameSize);
+        image.valueTypes.push_back(type);
+        image.valueData.emplace_back(data.begin(), data.begin() + dataSize);
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExA(key.get(), i, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        image.subkeyNames.emplace_back(name.data(), nameSize);
+    }
+    for (const std::string& subkey : image.subkeyNames)
+        image.subkeys.push_back(Capture(key.get(), subkey));
+    return image;
+}
+
+void Write(HKEY parent, const std::string& path, const KeyImage& image)
+{
+    SHDeleteKeyA(parent, path.c_str());
+    if (!image.present)
+        return;
+    unique_hkey key;
+    if (RegCreateKeyExA(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    for (size_t i = 0; i < image.valueNames.size(); ++i)
+        RegSetValueExA(key.get(), image.valueNames[i].c_str(), 0, image.valueTypes[i], image.valueData[i].data(),
+                       static_cast<DWORD>(image.valueData[i].size()));
+    for (size_t i = 0; i < image.subkeys.size(); ++i)
+        Write(key.get(), image.subkeyNames[i], image.subkeys[i]);
+}
+
+void Dump(const KeyImage& image, const std::string& path, std::string& out)
+{
+    if (!image.present) {
+        out += path + "\t<absent>\n";
+        return;
+    }
+    out += path + "\n";
+    static const char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < image.valueNames.size(); ++i) {
+        out += path + "\t" + image.valueNames[i] + "\t" + std::to_string(image.valueTypes[i]) + "\t";
+        for (BYTE b : image.valueData[i])
+            out += std::string{digits[b >> 4], digits[b & 15]};
+        out += "\n";
+    }
+    for (size_t i = 0; i < image.subkeys.size(); ++i)
+        Dump(image.subkeys[i], path + "\\" + image.subkeyNames[i], out);
+}
+
+struct Place {
+    HKEY root;
+    const char* rootName;
+    std::string path;
+    bool compared;  // false: only put back (the product's own keys)
+};
+
+std::vector<Place> Places(bool windows2000)
+{
+    std::vector<Place> places = {
+        {HKEY_CURRENT_USER, "HKCU", "Software\\Classes", true},
+        {HKEY_CURRENT_USER, "HKCU", "Software\\Microsoft\\Internet Explorer\\Main", true},
+        {HKEY_CURRENT_USER, "HKCU", "SOFTWARE\\Orvane", false},
+    };
+    if (windows2000) {
+        // The machine-wide classes are thousands of keys: the items the
+        // takeover works on stand for them.
+        for (const char* item : {"CLSID\\{0002DF01-0000-0000-C000-000000000046}", ".htm", ".html", ".url", ".shtml",
+                                 "ftp", "http", "https", "gopher", "htmlfile", "mhtmlfile", "InternetShortcut",
+                                 "Applications"})
+            places.push_back({HKEY_LOCAL_MACHINE, "HKLM", std::string("Software\\Classes\\") + item, true});
+        places.push_back({HKEY_LOCAL_MACHINE, "HKLM", "Software\\Microsoft\\Internet Explorer\\Main", true});
+        places.push_back({HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Orvane", false});
+    }
+    return places;
+}
+
+struct World {
+    std::vector<Place> places;
+    std::vector<KeyImage> images;
+};
+
+World Take(const std::vector<Place>& places)
+{
+    World world{places, {}};
+    for (const Place& place : places)
+        world.images.push_back(Capture(place.root, place.path));
+    return world;
+}
+
+void PutBack(const World& world)
+{
+    for (size_t i = 0; i < world.places.size(); ++i)
+        Write(world.places[i].root, world.places[i].path, world.images[i]);
+}
+
+std::string Compared(const World& world)
+{
+    std::string out;
+    for (size_t i = 0; i < world.places.size(); ++i)
+        if (world.places[i].compared)
+            Dump(world.images[i], std::string(world.places[i].rootName) + "\\" + world.places[i].path, out);
+    return out;
+}
+
+bool SaveAreaLeft(bool windows2000)
+{
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSave, 0, KEY_READ, key.put()) == ERROR_SUCCESS)
+        return true;
+    return windows2000 && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSave, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+// The registry after each change of the action running now, when asked for.
+const std::vector<Place>* g_imagedPlaces = nullptr;
+std::vector<World> g_images;
+
+void OnRegistryChange()
+{
+    if (g_imagedPlaces)
+        g_images.push_back(Take(*g_imagedPlaces));
+}
+
+int Run(const char* action)
+{
+    return strcmp(action, "-INSTALL") == 0 ? InstallAction() : UninstallAction();
+}
+
+// Runs ACTION once from FROM, taking the registry's image after each of its
+// changes: image N is what the action leaves when it is ended right after its
+// Nth change, since nothing but the registry steers it.
+std::vector<World> StatesAfterEachChange(const World& from, const char* action)
+{
+    PutBack(from);
+    g_images.clear();
+    g_imagedPlaces = &from.places;
+    Run(action);
+    g_imagedPlaces = nullptr;
+    return std::move(g_images);
+}
+
+// The first lines where two dumps part, for the report.
+void ShowDifference(const std::string& want, const std::string& got)
+{
+    size_t a = 0, b = 0;
+    int shown = 0;
+    while (shown < 4 && (a < want.size() || b < got.size())) {
+        size_t ea = want.find('\n', a), eb = got.find('\n', b);
+        std::string la = want.substr(a, ea - a), lb = got.substr(b, eb - b);
+        if (la != lb) {
+            printf("      want: %s\n      got:  %s\n", la.substr(0, 200).c_str(), lb.substr(0, 200).c_str());
+            ++shown;
+        }
+        a = ea == std::string::npos ? want.size() : ea + 1;
+        b = eb == std::string::npos ? got.size() : eb + 1;
+    }
+}
+
+struct Tally {
+    int kills = 0;
+    int identical = 0;
+};
+
+// After a recovery: the registry as it started, the save area gone, and the
+// recovery's commands reported success.
+void Judge(const World& start, bool windows2000, bool succeeded, const char* what, DWORD n, Tally& tally)
+{
+    std::string now = Compared(Take(start.places));
+    std::string want = Compared(start);
+    bool same = now == want && !SaveAreaLeft(windows2000) && succeeded;
+    tally.identical += same ? 1 : 0;
+    if (!same) {
+        printf("  %s ended after change %lu: %s%s%s\n", what, static_cast<unsigned long>(n),
+               succeeded ? "" : "a recovery command failed; ", now == want ? "" : "registry differs; ",
+               SaveAreaLeft(windows2000) ? "save area left" : "");
+        if (now != want)
+            ShowDifference(want, now);
+    }
+}
+
+Tally KillInstall(const World& start, bool windows2000)
+{
+    Tally tally;
+    std::vector<World> stops = StatesAfterEachChange(start, "-INSTALL");
+    for (size_t n = 0; n < stops.size(); ++n) {
+        PutBack(stops[n]);
+        ++tally.kills;
+        int again = Run("-INSTALL");
+        int removed = Run("-UNINSTALL");
+        Judge(start, windows2000, again == kInstallDone && removed == kUninstallRestored, "-INSTALL",
+              static_cast<DWORD>(n + 1), tally);
+    }
+    return tally;
+}
+
+Tally KillUninstall(const World& start, bool windows2000)
+{
+    Tally tally;
+    PutBack(start);
+    if (Run("-INSTALL") != kInstallDone)
+        return tally;  // nothing taken over, nothing to end
+    World installed = Take(start.places);
+    std::vector<World> stops = StatesAfterEachChange(installed, "-UNINSTALL");
+    for (size_t n = 0; n < stops.size(); ++n) {
+        PutBack(stops[n]);
+        ++tally.kills;
+        // Ended after its last change, the restore was done: "not installed".
+        int again = Run("-UNINSTALL");
+        Judge(start, windows2000, again == kUninstallRestored || again == kUninstallNotInstalled, "-UNINSTALL",
+              static_cast<DWORD>(n + 1), tally);
+    }
+    return tally;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "usage: RoundTripKill PROGRAM [win2k]\n");
+        return 2;
+    }
+    bool windows2000 = argc > 2 && strcmp(argv[2], "win2k") == 0;
+    lstrcpynA(g_launcher.modulePath, argv[1], sizeof g_launcher.modulePath);
+    lstrcpynA(g_launcher.productCaption, "Quillet", sizeof g_launcher.productCaption);
+    SetRegistryChangeObserver(OnRegistryChange);
+    World start = Take(Places(windows2000));
+    Tally install = KillInstall(start, windows2000);
+    Tally uninstall = KillUninstall(start, windows2000);
+    PutBack(start);
+    printf("ROW %d %d %d %d\n", install.kills, install.identical, uninstall.kills, uninstall.identical);
+    return install.kills == install.identical && uninstall.kills == uninstall.identical ? 0 : 1;
+}
