@@ -5,7 +5,7 @@
 #   make demo    opens a link through Quillet under Wine and shows the result
 #   make bench   builds and runs the benchmarks (launch time, hook cost)
 #   make kill-run ends -INSTALL and -UNINSTALL after every one of their
-#                registry changes (make test tries every tenth); ~20 minutes
+#                registry changes (make test tries every tenth); ~6 minutes
 #
 # test, demo and bench run the 32-bit suite in build/ where this host runs
 # 32-bit programs, and the 64-bit one in build64/ where it cannot (some x86-64

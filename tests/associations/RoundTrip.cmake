@@ -21,7 +21,8 @@ quillet_link_modules(roundtrip_kill)
 add_test(NAME association_kill_every_change
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/RoundTrip.sh --kill-every-change ${CMAKE_BINARY_DIR})
 # make test stops at every Nth change (and the first and last) of each
-# action; make kill-run stops at every one, which takes some twenty minutes.
+# action; make kill-run stops at every one (about six minutes on a quiet
+# machine).
 set(QUILLET_KILL_STRIDE 10 CACHE STRING "make test's kill run stops at every Nth registry change")
 set_tests_properties(association_kill_every_change PROPERTIES
     TIMEOUT 900 RESOURCE_LOCK association_round_trip

@@ -215,7 +215,11 @@ if [ $kill_run = 1 ]; then
     kill_totals=(0 0 0 0)
     failed=0
     started=$SECONDS
-    echo "kill run: every ${QUILLET_KILL_STRIDE:-1}. change, and the first and last, of each action"
+    if [ "${QUILLET_KILL_STRIDE:-1}" -le 1 ]; then
+        echo "kill run: every change of each action"
+    else
+        echo "kill run: every ${QUILLET_KILL_STRIDE}th change, and the first and last, of each action"
+    fi
     printf '%-28s %8s %10s %10s %10s\n' state install identical uninstall identical
     for state in "${states[@]}"; do
         kill_state "$here/states/$state" || failed=$((failed + 1))

@@ -236,7 +236,7 @@ void Judge(const World& start, bool windows2000, bool succeeded, const char* wha
 
 // Every change is a kill point, or with QUILLET_KILL_STRIDE=N every Nth
 // one and the first and last (the quick run of make test; the full run
-// takes some twenty minutes under Wine).
+// takes about six minutes under Wine on a quiet machine).
 bool IsKillPoint(size_t n, size_t count)
 {
     const char* text = getenv("QUILLET_KILL_STRIDE");
