@@ -55,8 +55,9 @@ set(QUILLET_DELAYED_LIBS comctl32 shell32 shlwapi psapi secur32 userenv)
 
 find_program(QUILLET_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
 
-# The delay-import library of DLL; its path in the variable OUT.
-function(quillet_delayed_import_library dll out)
+# The delay-import library of DLL; its path in the variable OUT, and in
+# KEEP the linker options that keep each of its functions' loading stubs.
+function(quillet_delayed_import_library dll out keep)
   set(source ${CMAKE_SOURCE_DIR}/cmake/delayed/${dll}.def)
   set(def ${CMAKE_BINARY_DIR}/delayed/${dll}.def)
   set(library ${CMAKE_BINARY_DIR}/delayed/lib${dll}_delayed.a)
@@ -65,12 +66,29 @@ function(quillet_delayed_import_library dll out)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     # x86_64 has one calling convention and no decorated names.
     string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    set(prefix "")
+  else()
+    set(prefix "_")
   endif()
   file(WRITE ${def} "${text}")
   add_custom_command(OUTPUT ${library}
       COMMAND ${QUILLET_DLLTOOL} --kill-at --input-def ${def} --dllname ${dll}.dll --output-delaylib ${library}
       DEPENDS ${def} VERBATIM)
+  # The 32-bit linker drops the code of an import stub that nothing calls by
+  # its own name, as it may for an ordinary import; Quillet calls through the
+  # table, whose first entry is the stub's code, which would then read 0 and
+  # be called. Asking for every stub by name keeps them all.
+  string(REGEX MATCHALL "\n[A-Za-z_][A-Za-z0-9_]*(@[0-9]+)?" functions "${text}")
+  set(options "")
+  foreach(function IN LISTS functions)
+    string(STRIP "${function}" function)
+    if(function STREQUAL "EXPORTS")
+      continue()
+    endif()
+    list(APPEND options "-Wl,-u,${prefix}${function}")
+  endforeach()
   set(${out} ${library} PARENT_SCOPE)
+  set(${keep} ${options} PARENT_SCOPE)
 endfunction()
 
 # The program itself: WinMain, the subsystems and the resources.
@@ -81,8 +99,9 @@ function(quillet_program name)
   quillet_resource_dependencies()
   set(delayed "")
   foreach(dll IN LISTS QUILLET_DELAYED_LIBS)
-    quillet_delayed_import_library(${dll} library)
+    quillet_delayed_import_library(${dll} library keep)
     list(APPEND delayed ${library})
+    target_link_options(${name} PRIVATE ${keep})
   endforeach()
   add_custom_target(${name}_delayed_imports DEPENDS ${delayed})
   add_dependencies(${name} ${name}_delayed_imports)
