@@ -20,7 +20,7 @@
 #pragma once
 
 #include "common/UniqueHandle.h"
-#include "launcher/DiagnosticLog.h"
+#include "programwide/DiagnosticLog.h"
 
 #include <windows.h>
 #include <string>

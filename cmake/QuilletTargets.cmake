@@ -8,7 +8,7 @@ set(QUILLET_SYSTEM_LIBS
 # The subsystem libraries that make up Quillet.exe. They call one another
 # (the entry calls the launch flow, the launch flow calls the settings), so
 # they are always linked as one group.
-set(QUILLET_MODULES q_launcher q_security q_marking q_associations q_ui q_common)
+set(QUILLET_MODULES q_launcher q_security q_marking q_associations q_ui q_programwide q_common)
 
 # quillet_module(NAME [EXCLUDE file ...]): a static library of every .cpp in
 # the calling folder. A folder without sources yet gives an empty interface

@@ -1,8 +1,5 @@
 #include "common/SharedBlockView.h"
 
-#include "security/AtlException.h"
-#include "security/SharedObjectDacl.h"
-
 bool SharedBlockView::Create(DWORD size, const char* name)
 {
     mapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
@@ -13,14 +10,6 @@ bool SharedBlockView::Create(DWORD size, const char* name)
         mapping_.reset();
     if (!mapping_)
         return false;
-    // The protected browser runs with a restricted token: without this DACL
-    // its hook procedures could not open the block, and with write access it
-    // could point every later hand-off and report at a window of its own.
-    try {
-        SetReadOnlySharedMappingDacl(mapping_.get());
-    } catch (const CAtlException&) {
-        // The creator's default DACL still serves unrestricted programs.
-    }
     writable_ = true;
     view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, size));
     return view_.is_valid();

@@ -28,8 +28,8 @@ public:
     }
 
     // Creates the mapping (PAGE_READWRITE | SEC_COMMIT, exactly SIZE bytes)
-    // with the shared-object DACL and maps it writable; fails when the
-    // mapping exists already. Quillet only.
+    // and maps it writable; fails when the mapping exists already. Its DACL
+    // is the creator's to set, through Mapping(). Quillet only.
     bool Create(DWORD size, const char* name);
 
     // Whole aligned 32-bit words (a view starts on a page), so that a reader
@@ -57,6 +57,7 @@ public:
     }
 
     bool IsMapped() const noexcept { return view_.is_valid(); }
+    HANDLE Mapping() const noexcept { return mapping_.get(); }
 
     void Close() noexcept
     {

@@ -13,7 +13,7 @@
 // CAtlException(E_OUTOFMEMORY).
 #pragma once
 
-#include "security/AtlException.h"
+#include "common/AtlException.h"
 
 #include <windows.h>
 #include <new>

@@ -2,15 +2,15 @@
 
 #include "associations/BrowserDiscovery.h"
 #include "launcher/CommandLineSwitches.h"
-#include "launcher/DiagnosticLog.h"
 #include "launcher/FirstInstance.h"
 #include "launcher/InstallActions.h"
-#include "launcher/LauncherState.h"
 #include "launcher/ProductCaption.h"
 #include "launcher/QuotedProgramPath.h"
-#include "launcher/SettingsStore.h"
 #include "launcher/StartDecision.h"
 #include "launcher/UnrestrictedStart.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
+#include "programwide/SettingsStore.h"
 #include "ui/Dialogs.h"
 #include "ui/resource.h"
 

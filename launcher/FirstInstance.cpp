@@ -1,9 +1,9 @@
 #include "launcher/FirstInstance.h"
 
-#include "launcher/DiagnosticLog.h"
 #include "launcher/LaunchFlow.h"
-#include "launcher/LauncherState.h"
 #include "launcher/MainWindow.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "security/ComServerKeyGuard.h"
 #include "ui/resource.h"
 

@@ -2,8 +2,8 @@
 
 #include "associations/AssociationManager.h"
 #include "associations/SystemVersion.h"
-#include "launcher/LauncherState.h"
-#include "launcher/SettingsStore.h"
+#include "programwide/LauncherState.h"
+#include "programwide/SettingsStore.h"
 
 #include <shlwapi.h>
 

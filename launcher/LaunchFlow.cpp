@@ -2,13 +2,13 @@
 
 #include "associations/BrowserDiscovery.h"
 #include "common/UniqueHandle.h"
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LaunchWarning.h"
-#include "launcher/LauncherState.h"
 #include "launcher/QuotedProgramPath.h"
 #include "marking/WindowTracker.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "security/ProtectedTokenCheck.h"
 #include "security/RestrictedLauncher.h"
+#include "ui/LaunchWarning.h"
 #include "ui/resource.h"
 
 #include <cctype>

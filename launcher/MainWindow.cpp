@@ -2,12 +2,13 @@
 
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
-#include "launcher/DiagnosticLog.h"
 #include "launcher/LaunchFlow.h"
-#include "launcher/LauncherState.h"
+#include "marking/SharedBlockPublication.h"
 #include "marking/SpirelBinding.h"
 #include "marking/WindowMarking.h"
 #include "marking/WindowTracker.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "security/ComServerKeyGuard.h"
 #include "ui/Dialogs.h"
 #include "ui/resource.h"
@@ -16,10 +17,6 @@ void (*g_handOffLaunch)(const std::string& text) = RunLaunchFlow;
 
 namespace {
 
-// The first instance's HookSharedBlock; closing it lets the next start of
-// Quillet become a first instance again.
-SharedBlockView s_sharedBlock;
-
 // Set while this process destroys its own main window: the WM_DESTROY that
 // DestroyWindow sends may run nested in a message another thread sent.
 bool s_destroyingOwnWindow = false;
@@ -27,12 +24,6 @@ bool s_destroyingOwnWindow = false;
 // Set by the shutdown. Reports and timers still queued behind WM_DESTROY
 // find nothing to do, and a second WM_DESTROY does not shut down again.
 bool s_ended = false;
-
-void WriteSharedBlock(HWND mainWindow, HHOOK cbtHook)
-{
-    HookSharedBlock block = {BlockValueOf(mainWindow), BlockValueOf(cbtHook)};
-    s_sharedBlock.Write(&block, sizeof block);
-}
 
 std::string WindowTextOf(HWND window)
 {
@@ -116,8 +107,8 @@ bool PublishOrHandOff(HWND window, const std::string& commandLine)
         HandOff handOff = HandOffToFirstInstance(commandLine);
         if (handOff == HandOff::Taken)
             return false;
-        if (handOff == HandOff::NoInstance && s_sharedBlock.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME)) {
-            WriteSharedBlock(window, nullptr);
+        if (handOff == HandOff::NoInstance && CreateSharedBlock()) {
+            PublishSharedBlock(window, nullptr);
             return true;
         }
         // Another start won the race for the block, or the ending one still
@@ -179,7 +170,7 @@ void OnDestroy(HWND window)
         return;
     s_ended = true;
     UnhookAll();
-    s_sharedBlock.Close();
+    CloseSharedBlock();
     RestoreComServerKey();
     PostQuitMessage(0);
 }
@@ -255,11 +246,6 @@ bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine)
     g_launcher.mainWindow = window;
     s_ended = false;
     return true;
-}
-
-void PublishCbtHook(HHOOK cbtHook)
-{
-    WriteSharedBlock(g_launcher.mainWindow, cbtHook);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

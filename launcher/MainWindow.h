@@ -18,10 +18,6 @@ bool HandOffToRunningInstance(const std::string& commandLine);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Publishes the desktop-wide CBT hook beside the main window in the shared
-// block, for the hook procedures of every other process.
-void PublishCbtHook(HHOOK cbtHook);
-
 // What a hand-off runs for the text it finds in the window title: the
 // launch flow. A test may put a recorder in its place.
 extern void (*g_handOffLaunch)(const std::string& text);

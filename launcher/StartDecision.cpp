@@ -1,8 +1,8 @@
 #include "launcher/StartDecision.h"
 
 #include "launcher/BypassKeys.h"
-#include "launcher/LauncherState.h"
-#include "launcher/SettingsStore.h"
+#include "programwide/LauncherState.h"
+#include "programwide/SettingsStore.h"
 #include "ui/Dialogs.h"
 #include "ui/resource.h"
 

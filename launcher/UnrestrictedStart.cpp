@@ -2,9 +2,9 @@
 
 #include "associations/BrowserDiscovery.h"
 #include "common/UniqueHandle.h"
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LaunchWarning.h"
-#include "launcher/LauncherState.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
+#include "ui/LaunchWarning.h"
 #include "ui/resource.h"
 
 #include <string>

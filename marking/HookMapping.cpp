@@ -1,6 +1,6 @@
 #include "marking/HookMapping.h"
 
-#include "security/AtlException.h"
+#include "common/AtlException.h"
 #include "security/SharedObjectDacl.h"
 
 namespace {

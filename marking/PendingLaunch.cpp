@@ -3,11 +3,11 @@
 // on a timer of the main window for a window of the program it names.
 #include "marking/WindowTracker.h"
 
+#include "common/AtlException.h"
 #include "common/UniqueHandle.h"
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LaunchWarning.h"
-#include "launcher/LauncherState.h"
-#include "security/AtlException.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
+#include "ui/LaunchWarning.h"
 #include "ui/resource.h"
 
 #include <psapi.h>

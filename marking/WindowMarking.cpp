@@ -1,11 +1,11 @@
 #include "marking/WindowMarking.h"
 
+#include "common/AtlException.h"
 #include "common/IconComposer.h"
 #include "common/UniqueHandle.h"
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LauncherState.h"
 #include "marking/WindowTracker.h"
-#include "security/AtlException.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "ui/resource.h"
 
 #include <shellapi.h>

@@ -1,11 +1,11 @@
 #include "marking/WindowTracker.h"
 
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LauncherState.h"
-#include "launcher/MainWindow.h"
+#include "common/AtlException.h"
+#include "marking/SharedBlockPublication.h"
 #include "marking/SpirelBinding.h"
 #include "marking/WindowMarking.h"
-#include "security/AtlException.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 
 #include <cstring>
 #include <new>

@@ -1,7 +1,7 @@
 #include "security/AceEntry.h"
 
+#include "common/AtlException.h"
 #include "common/TwoCall.h"
-#include "security/AtlException.h"
 
 #include <stddef.h>
 #include <string.h>

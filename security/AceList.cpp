@@ -1,7 +1,7 @@
 #include "security/AceList.h"
 
+#include "common/AtlException.h"
 #include "common/TwoCall.h"
-#include "security/AtlException.h"
 #include "security/ObjectAceEntry.h"
 
 #include <string.h>

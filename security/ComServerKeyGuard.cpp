@@ -1,11 +1,11 @@
 #include "security/ComServerKeyGuard.h"
 
+#include "common/AtlException.h"
 #include "common/TwoCall.h"
 #include "common/UniqueHandle.h"
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LauncherState.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "security/AceList.h"
-#include "security/AtlException.h"
 #include "security/SecurityDescriptorHolder.h"
 #include "security/SidHolder.h"
 

@@ -1,7 +1,7 @@
 #include "security/PrivilegeSet.h"
 
+#include "common/AtlException.h"
 #include "common/TwoCall.h"
-#include "security/AtlException.h"
 
 #include <stddef.h>
 

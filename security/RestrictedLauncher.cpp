@@ -1,9 +1,9 @@
 #include "security/RestrictedLauncher.h"
 
+#include "common/AtlException.h"
 #include "common/UniqueHandle.h"
 #include "security/AccessToken.h"
 #include "security/AceList.h"
-#include "security/AtlException.h"
 #include "security/PrivilegeSet.h"
 #include "security/SidAttributeSet.h"
 #include "security/SidHolder.h"

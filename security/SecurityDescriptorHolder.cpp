@@ -1,8 +1,8 @@
 #include "security/SecurityDescriptorHolder.h"
 
+#include "common/AtlException.h"
 #include "common/TwoCall.h"
 #include "security/AceList.h"
-#include "security/AtlException.h"
 
 #include <string.h>
 

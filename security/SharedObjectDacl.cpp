@@ -1,8 +1,8 @@
 #include "security/SharedObjectDacl.h"
 
+#include "common/AtlException.h"
 #include "common/UniqueHandle.h"
 #include "security/AceList.h"
-#include "security/AtlException.h"
 #include "security/SecurityDescriptorHolder.h"
 #include "security/SidHolder.h"
 

@@ -1,7 +1,7 @@
 #include "security/SidHolder.h"
 
+#include "common/AtlException.h"
 #include "common/TwoCall.h"
-#include "security/AtlException.h"
 
 #include <string.h>
 

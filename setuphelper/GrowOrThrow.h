@@ -4,7 +4,7 @@
 // written in).
 #pragma once
 
-#include "security/AtlException.h"
+#include "common/AtlException.h"
 
 #include <new>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "ui/Dialogs.h"
 
-#include "launcher/SettingsStore.h"
+#include "programwide/SettingsStore.h"
 #include "ui/resource.h"
 
 // Yes, No and Escape all store the state of the "always check" box, which

@@ -3,8 +3,8 @@
 // associations.
 #include "ui/Dialogs.h"
 
-#include "launcher/LauncherState.h"
-#include "launcher/SettingsStore.h"
+#include "programwide/LauncherState.h"
+#include "programwide/SettingsStore.h"
 #include "ui/WebLink.h"
 #include "ui/resource.h"
 

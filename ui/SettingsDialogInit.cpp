@@ -4,9 +4,9 @@
 
 #include "associations/AssociationManager.h"
 #include "associations/SystemVersion.h"
-#include "launcher/FormatText.h"
-#include "launcher/LauncherState.h"
-#include "launcher/SettingsStore.h"
+#include "programwide/FormatText.h"
+#include "programwide/LauncherState.h"
+#include "programwide/SettingsStore.h"
 #include "ui/WebLink.h"
 #include "ui/resource.h"
 

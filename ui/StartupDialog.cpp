@@ -3,9 +3,9 @@
 // protected start by itself when its time is up.
 #include "ui/Dialogs.h"
 
-#include "launcher/FormatText.h"
-#include "launcher/LauncherState.h"
-#include "launcher/SettingsStore.h"
+#include "programwide/FormatText.h"
+#include "programwide/LauncherState.h"
+#include "programwide/SettingsStore.h"
 #include "ui/HotSpotButton.h"
 #include "ui/ProgressAnimation.h"
 #include "ui/WebLink.h"

@@ -1,7 +1,7 @@
 #include "ui/WebLink.h"
 
-#include "launcher/FormatText.h"
-#include "launcher/LauncherState.h"
+#include "programwide/FormatText.h"
+#include "programwide/LauncherState.h"
 #include "ui/resource.h"
 
 HyperLink g_webLink;

@@ -1,5 +1,5 @@
 #include "launcher/InstallActions.h"
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 #include "tests/associations/RegistrySandbox.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"

@@ -4,7 +4,7 @@
 // Windows 2000 for the time of the run.
 #include "associations/SystemVersion.h"
 #include "launcher/InstallActions.h"
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 #include "tests/associations/RegistrySandbox.h"
 #include "tests/support/TestPaths.h"
 

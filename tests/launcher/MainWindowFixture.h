@@ -12,11 +12,11 @@
 
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
-#include "launcher/DiagnosticLog.h"
 #include "launcher/LaunchFlow.h"
-#include "launcher/LauncherState.h"
 #include "launcher/MainWindow.h"
 #include "marking/WindowTracker.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "tests/support/TestPaths.h"
 #include "tests/windowhooks/HookTestSupport.h"
 

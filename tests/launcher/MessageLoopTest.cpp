@@ -1,5 +1,5 @@
 #include "launcher/FirstInstance.h"
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "launcher/StartDecision.h"
-#include "launcher/LauncherState.h"
-#include "launcher/SettingsStore.h"
-#include "tests/launcher/SettingsFixture.h"
+#include "programwide/LauncherState.h"
+#include "programwide/SettingsStore.h"
+#include "tests/support/SettingsFixture.h"
 
 namespace {
 

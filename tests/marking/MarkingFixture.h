@@ -6,10 +6,10 @@
 #pragma once
 
 #include "common/UniqueHandle.h"
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LauncherState.h"
 #include "marking/WindowMarking.h"
 #include "marking/WindowTracker.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "tests/common/IconComposerPixels.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"

@@ -1,7 +1,7 @@
 #include "tests/marking/MarkingFixture.h"
 
+#include "common/AtlException.h"
 #include "common/IconComposer.h"
-#include "security/AtlException.h"
 
 #include <algorithm>
 

@@ -11,6 +11,7 @@
 
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
+#include "marking/SharedBlockPublication.h"
 #include "marking/SpirelBinding.h"
 #include "tests/support/RestrictedImpersonation.h"
 
@@ -64,10 +65,8 @@ TEST(SpirelBinding, StaticInitialisationBindsTheLibraryAndMakesTheHookObjects)
 
 TEST(SpirelBinding, TheSharedBlockIsEightBytesOpenToRestrictedProcesses)
 {
-    SharedBlockView block;
-    ASSERT_TRUE(block.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
-    HookSharedBlock written = {0x11223344, 0x55667788};
-    block.Write(&written, sizeof written);
+    ASSERT_TRUE(CreateSharedBlock());
+    PublishSharedBlock(reinterpret_cast<HWND>(0x11223344), reinterpret_cast<HHOOK>(0x55667788));
 
     HANDLE mapping = OpenFileMappingA(READ_CONTROL | FILE_MAP_READ, FALSE, HOOK_SHARED_BLOCK_NAME);
     ASSERT_TRUE(mapping);
@@ -101,10 +100,10 @@ TEST(SpirelBinding, TheSharedBlockIsEightBytesOpenToRestrictedProcesses)
     SharedBlockView reader;
     ASSERT_TRUE(reader.OpenReadOnly(sizeof read, HOOK_SHARED_BLOCK_NAME));
     reader.Read(&read, sizeof read);
-    EXPECT_EQ(written.mainWindow, read.mainWindow);
-    EXPECT_EQ(written.cbtHook, read.cbtHook);
+    EXPECT_EQ(0x11223344u, read.mainWindow);
+    EXPECT_EQ(0x55667788u, read.cbtHook);
     reader.Close();
-    block.Close();
+    CloseSharedBlock();
     HookSharedBlock untouched = {0xdeadbeef, 0xdeadbeef};
     reader.Read(&untouched, sizeof untouched);
     EXPECT_EQ(0xdeadbeefu, untouched.mainWindow);

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "launcher/DiagnosticLog.h"
-#include "launcher/LauncherState.h"
 #include "marking/WindowTracker.h"
+#include "programwide/DiagnosticLog.h"
+#include "programwide/LauncherState.h"
 #include "tests/support/TestPaths.h"
 #include "tests/windowhooks/HookTestSupport.h"
 

@@ -1,5 +1,5 @@
+#include "common/AtlException.h"
 #include "security/AceList.h"
-#include "security/AtlException.h"
 #include "security/ObjectAceEntry.h"
 #include "security/SecurityAttributes.h"
 #include "security/SecurityDescriptorHolder.h"

@@ -4,7 +4,7 @@
 #include "ui/Dialogs.h"
 
 #include "associations/AssociationManager.h"
-#include "launcher/FormatText.h"
+#include "programwide/FormatText.h"
 #include "tests/associations/RegistrySandbox.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/resource.h"

@@ -1,6 +1,6 @@
 #include "ui/Dialogs.h"
 
-#include "launcher/FormatText.h"
+#include "programwide/FormatText.h"
 #include "tests/associations/RegistrySandbox.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/resource.h"

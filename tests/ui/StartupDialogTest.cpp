@@ -1,6 +1,6 @@
 #include "ui/Dialogs.h"
 
-#include "launcher/FormatText.h"
+#include "programwide/FormatText.h"
 #include "tests/support/TestPaths.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/resource.h"

@@ -3,7 +3,7 @@
 // from a thread timer, and screenshots of the screen as PNG files.
 #pragma once
 
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>

@@ -18,7 +18,7 @@
 #include "associations/RegistryChangeCount.h"
 #include "common/UniqueHandle.h"
 #include "launcher/InstallActions.h"
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 
 #include <shlwapi.h>
 #include <stdio.h>

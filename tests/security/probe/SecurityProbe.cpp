@@ -8,7 +8,7 @@
 //   security_probe lock CAPTION
 //       LockComServerKey for product CAPTION, then ends without restoring,
 //       as a crashed Quillet would.
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 #include "security/ComServerKeyGuard.h"
 #include "security/RestrictedLauncher.h"
 

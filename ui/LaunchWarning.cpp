@@ -1,7 +1,7 @@
-#include "launcher/LaunchWarning.h"
+#include "ui/LaunchWarning.h"
 
-#include "launcher/FormatText.h"
-#include "launcher/LauncherState.h"
+#include "programwide/FormatText.h"
+#include "programwide/LauncherState.h"
 
 void ShowLaunchWarning(unsigned stringId, const std::string& text)
 {

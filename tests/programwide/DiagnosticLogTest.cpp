@@ -1,4 +1,4 @@
-#include "launcher/DiagnosticLog.h"
+#include "programwide/DiagnosticLog.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 

@@ -1,5 +1,5 @@
-#include "launcher/SettingsStore.h"
-#include "tests/launcher/SettingsFixture.h"
+#include "programwide/SettingsStore.h"
+#include "tests/support/SettingsFixture.h"
 
 #include <cstring>
 

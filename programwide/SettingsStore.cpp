@@ -1,7 +1,7 @@
-#include "launcher/SettingsStore.h"
+#include "programwide/SettingsStore.h"
 
 #include "common/UniqueHandle.h"
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 
 #include <string>
 

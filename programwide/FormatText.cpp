@@ -1,6 +1,6 @@
-#include "launcher/FormatText.h"
+#include "programwide/FormatText.h"
 
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 
 #include <cstdio>
 #include <vector>

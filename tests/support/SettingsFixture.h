@@ -2,7 +2,7 @@
 // that nothing else uses; the whole product key goes when the test ends.
 #pragma once
 
-#include "launcher/LauncherState.h"
+#include "programwide/LauncherState.h"
 
 #include <windows.h>
 #include <shlwapi.h>

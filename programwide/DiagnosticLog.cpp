@@ -1,7 +1,7 @@
-#include "launcher/DiagnosticLog.h"
+#include "programwide/DiagnosticLog.h"
 
 #include "common/UniqueHandle.h"
-#include "launcher/FormatText.h"
+#include "programwide/FormatText.h"
 
 #include <string>
 

@@ -1,3 +1,0 @@
-#include "launcher/LauncherState.h"
-
-LauncherState g_launcher;

@@ -1,0 +1,3 @@
+#include "programwide/LauncherState.h"
+
+LauncherState g_launcher;
