@@ -14,8 +14,9 @@
 // Figures are medians over the rounds; the machine may be shared, so a
 // single round says little. Beside the two ratios, the same ratios less the
 // steps that are Wine's own (each measured alone in the empty program) show
-// how much of a start is still Quillet's. Run inside tools/wine-session; --baseline=PATH
-// (a Windows path) times an older Quillet.exe in the same rounds.
+// how much of a start is still Quillet's. Run inside tools/wine-session;
+// --baseline=PATH (a Windows path) times an older Quillet.exe in the same
+// rounds.
 
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/QuilletCopy.h"
