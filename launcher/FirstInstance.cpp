@@ -1,6 +1,7 @@
 #include "launcher/FirstInstance.h"
 
 #include "launcher/LaunchFlow.h"
+#include "launcher/InstanceHandOff.h"
 #include "launcher/MainWindow.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"

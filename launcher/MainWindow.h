@@ -11,11 +11,6 @@ ATOM RegisterMainWindowClass(HINSTANCE instance);
 // True only when this process is now the first instance.
 bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine);
 
-// When another instance runs: hands COMMANDLINE to it (synchronously: its
-// launch flow has run when this returns) and is true. A second start needs
-// no window of its own for that.
-bool HandOffToRunningInstance(const std::string& commandLine);
-
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // What a hand-off runs for the text it finds in the window title: the
