@@ -18,6 +18,7 @@
 // --baseline=PATH (a Windows path) times an older Quillet.exe in the same
 // rounds.
 
+#include "common/UniqueHandle.h"
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/QuilletCopy.h"
 #include "tests/support/StandinReport.h"
@@ -168,6 +169,7 @@ Timing TimeRestrictedStart(const std::string& report)
     double start = Now();
     if (RunRestricted(nullptr, writable.data(), status, sizeof status, &threadId, &process, &thread) != 0)
         return timing;
+    unique_handle processOwner(process), threadOwner(thread);
     ResumeThread(thread);  // started suspended, for the token check
     timing.report = TimeUntil(start, [&] { return Exists(report); });
     timing.window = TimeUntil(start, [&] {
@@ -176,8 +178,6 @@ Timing TimeRestrictedStart(const std::string& report)
         return found != nullptr;
     });
     WaitForSingleObject(process, kLimitMs);
-    CloseHandle(process);
-    CloseHandle(thread);
     return timing;
 }
 

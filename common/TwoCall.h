@@ -92,3 +92,29 @@ bool ReadTwoCall(Buffer& buffer, Read read)
     }
     return false;
 }
+
+// The two-buffer form, for calls that fill two buffers at once and ask for
+// both sizes (an account's name and its domain). The first call uses the
+// buffers as they come, so buffers sized for the usual case are read in one
+// call. READ(first, &firstSize, second, &secondSize) gets the buffers' sizes
+// and sets the sizes the call asks for; the buffers keep their size, and the
+// caller finds where the call's output ends. False when the first call fails
+// for another reason than short buffers; a call that still fails once the
+// buffers have the sizes asked for throws CAtlException of its last error.
+template <typename First, typename Second, typename Read>
+bool ReadTwoCall(First& first, Second& second, Read read)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD firstSize = static_cast<DWORD>(first.size()), secondSize = static_cast<DWORD>(second.size());
+        if (read(first.data(), &firstSize, second.data(), &secondSize))
+            return true;
+        DWORD error = GetLastError();
+        if (attempt == 0 && error != ERROR_INSUFFICIENT_BUFFER)
+            return false;
+        if (error != ERROR_INSUFFICIENT_BUFFER)
+            ThrowLastError();
+        GrowBuffer(first, firstSize);
+        GrowBuffer(second, secondSize);
+    }
+    ThrowLastError();
+}

@@ -91,16 +91,10 @@ void CSidHolder::LookupAccount()
     std::string name, domain;
     GrowBuffer(name, 32);
     GrowBuffer(domain, 32);
-    DWORD nameSize = 32, domainSize = 32;
     SID_NAME_USE use = SidTypeUnknown;
-    BOOL found = LookupAccountSidA(system, Sid(), &name[0], &nameSize, &domain[0], &domainSize, &use);
-    if (!found && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        GrowBuffer(name, nameSize);
-        GrowBuffer(domain, domainSize);
-        found = LookupAccountSidA(system, Sid(), &name[0], &nameSize, &domain[0], &domainSize, &use);
-        if (!found)
-            ThrowLastError();
-    }
+    bool found = ReadTwoCall(name, domain, [&](char* nameData, DWORD* nameSize, char* domainData, DWORD* domainSize) {
+        return LookupAccountSidA(system, Sid(), nameData, nameSize, domainData, domainSize, &use) != FALSE;
+    });
     if (!found) {
         if (GetLastError() == ERROR_NONE_MAPPED)
             use_ = SidTypeUnknown;

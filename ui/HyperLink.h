@@ -118,9 +118,3 @@ private:
     DWORD extendedStyle_ = 0;
     BYTE state_ = PaintLabel;
 };
-
-// Markup split of a label: text before "<A>", the link part, text after "</A>".
-struct LinkMarkup {
-    std::string before, link, after;
-};
-LinkMarkup SplitLinkMarkup(const std::string& label);

@@ -1,9 +1,11 @@
+#include "common/UniqueHandle.h"
 #include "launcher/LaunchFlow.h"
 #include "marking/WindowTracker.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/MessageBoxWatcher.h"
+#include "tests/support/MessageCounter.h"
 #include "tests/support/SettingsFixture.h"
 #include "tests/support/StandinReport.h"
 #include "tests/support/TestFiles.h"
@@ -23,15 +25,8 @@ protected:
     {
         SettingsFixture::SetUp();
         g_launcher.instance = GetModuleHandleA(nullptr);
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = CountingProc;
-        windowClass.hInstance = g_launcher.instance;
-        windowClass.lpszClassName = "LaunchFlowRunTestMain";
-        RegisterClassA(&windowClass);
-        g_launcher.mainWindow = CreateWindowExA(0, windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
-                                                nullptr, nullptr, g_launcher.instance, nullptr);
+        g_launcher.mainWindow = mainWindow_.Window();
         ASSERT_TRUE(g_launcher.mainWindow);
-        s_destroys = 0;
     }
 
     void TearDown() override
@@ -41,9 +36,7 @@ protected:
             KillTimer(g_launcher.mainWindow, pending.timerId);
         g_tracker.pendingLaunches.clear();
         EndStandin();
-        DestroyWindow(g_launcher.mainWindow);
         g_launcher.mainWindow = nullptr;
-        UnregisterClassA("LaunchFlowRunTestMain", g_launcher.instance);
         g_firstWindowWaitLimit = 60000;
         g_groupToDeny = AdministratorsSid;
         hookLog.SetFile("");
@@ -60,11 +53,10 @@ protected:
 
     static void EndProcess(DWORD pid)
     {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
         if (process) {
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
+            TerminateProcess(process.get(), 0);
+            WaitForSingleObject(process.get(), 5000);
         }
     }
 
@@ -76,18 +68,9 @@ protected:
         EXPECT_TRUE(boxes.Stop().empty());
     }
 
-    static LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == WM_DESTROY)
-            ++s_destroys;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-
-    static int s_destroys;
+    MessageCounter mainWindow_{WM_DESTROY};
     TestFile report_ = TestFile::InTemp("flow-report");
 };
-
-int LaunchFlowRunTest::s_destroys = 0;
 
 } // namespace
 
@@ -104,7 +87,7 @@ TEST_F(LaunchFlowRunTest, FirstCaptionedWindowIsTrackedAfterASplashScreen)
     EXPECT_EQ("http://a.example/ - Stand-in Browser", WindowCaption(tracked));
     EXPECT_TRUE(g_tracker.hookIds[0].hProcess && g_tracker.hookIds[0].hThread);
     EXPECT_TRUE(g_tracker.pendingLaunches.empty());
-    EXPECT_EQ(0, s_destroys);
+    EXPECT_EQ(0, mainWindow_.Count());
 }
 
 TEST_F(LaunchFlowRunTest, BrowserThatEndsWithoutAWindowBecomesAPendingLaunch)
@@ -118,7 +101,7 @@ TEST_F(LaunchFlowRunTest, BrowserThatEndsWithoutAWindowBecomesAPendingLaunch)
     ASSERT_EQ(1u, g_tracker.pendingLaunches.size());
     EXPECT_EQ(text, g_tracker.pendingLaunches[0].text);
     // No closing check: the pending launch keeps the instance alive.
-    EXPECT_EQ(0, s_destroys);
+    EXPECT_EQ(0, mainWindow_.Count());
 }
 
 TEST_F(LaunchFlowRunTest, NoWindowWithinTheLimitWarnsAndRunsTheClosingCheck)
@@ -134,14 +117,13 @@ TEST_F(LaunchFlowRunTest, NoWindowWithinTheLimitWarnsAndRunsTheClosingCheck)
     EXPECT_EQ(g_launcher.productCaption, seen[0].caption);
     EXPECT_TRUE(g_tracker.hookIds.empty());
     EXPECT_TRUE(g_tracker.pendingLaunches.empty());
-    EXPECT_EQ(1, s_destroys);
+    EXPECT_EQ(1, mainWindow_.Count());
     // The program runs on, untracked.
     StandinReport report;
     ASSERT_TRUE(ReadStandinReport(report_.path(), report));
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, report.pid);
+    unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, report.pid));
     ASSERT_TRUE(process);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(process, 0));
-    CloseHandle(process);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(process.get(), 0));
 }
 
 TEST_F(LaunchFlowRunTest, LinkThatIsNoProgramStartsInTheSetupBrowserQuoted)
@@ -190,7 +172,7 @@ TEST_F(LaunchFlowRunTest, FallbackThatFailsTooWarnsWithTheTextAsReceived)
     EXPECT_EQ(g_launcher.productCaption, seen[0].caption);
     EXPECT_TRUE(seen[0].hasOwner);   // the hidden main window
     // Nothing tracked, nothing pending: the closing check ends the instance.
-    EXPECT_EQ(1, s_destroys);
+    EXPECT_EQ(1, mainWindow_.Count());
 }
 
 TEST_F(LaunchFlowRunTest, TwoRunsInARowEachTrackTheirOwnWindow)
@@ -232,7 +214,7 @@ TEST_F(LaunchFlowRunTest, OnlyAVerifiedTokenRunsAndIsMarked)
         DeleteFileA(log.path().c_str());
         hookLog.SetFile(log.path().c_str());
         g_groupToDeny = c.deny;
-        s_destroys = 0;
+        const int destroysBefore = mainWindow_.Count();
         const std::string text = StandinCommand(report_.path(), "", "http://a.example/");
         MessageBoxWatcher boxes;
         RunLaunchFlow(text);
@@ -242,7 +224,7 @@ TEST_F(LaunchFlowRunTest, OnlyAVerifiedTokenRunsAndIsMarked)
         EXPECT_EQ(c.runs, WaitForStandinReport(report_.path(), c.runs ? 10000 : 1000, report));
         EXPECT_EQ(c.runs ? 1u : 0u, g_tracker.hookIds.size());
         EXPECT_TRUE(g_tracker.pendingLaunches.empty());
-        EXPECT_EQ(c.runs ? 0 : 1, s_destroys);
+        EXPECT_EQ(c.runs ? 0 : 1, mainWindow_.Count() - destroysBefore);
         std::string logged = ReadWholeFile(log.path());
         if (c.runs) {
             EXPECT_TRUE(seen.empty());

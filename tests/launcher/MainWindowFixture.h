@@ -12,31 +12,15 @@
 
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
+#include "common/UniqueHandle.h"
 #include "launcher/LaunchFlow.h"
 #include "launcher/MainWindow.h"
 #include "marking/WindowTracker.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
+#include "tests/support/RecordedMessage.h"
 #include "tests/support/TestPaths.h"
 #include "tests/windowhooks/HookTestSupport.h"
-
-struct RecordedMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    LRESULT result;
-    bool operator==(const RecordedMessage& other) const
-    {
-        return message == other.message && wParam == other.wParam && lParam == other.lParam &&
-               result == other.result;
-    }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const RecordedMessage& m)
-{
-    return out << "{0x" << std::hex << m.message << ", " << m.wParam << ", " << m.lParam << " -> "
-               << m.result << std::dec << "}";
-}
 
 class FirstInstanceTest : public testing::Test {
 protected:
@@ -49,7 +33,7 @@ protected:
         RegisterMainWindowClass(GetModuleHandleA(nullptr));
         g_handOffLaunch = RecordHandOff;
         g_tracker = WindowTrackerState();
-        hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, Record, nullptr, GetCurrentThreadId());
+        hook_.reset(SetWindowsHookExA(WH_CALLWNDPROCRET, Record, nullptr, GetCurrentThreadId()));
         ASSERT_TRUE(StartSingleInstance(GetModuleHandleA(nullptr), "first command line"))
             << "is another first instance running?";
         mainWindow_ = g_launcher.mainWindow;
@@ -58,7 +42,7 @@ protected:
 
     void TearDown() override
     {
-        UnhookWindowsHookEx(hook_);
+        hook_.reset();
         if (IsWindow(mainWindow_))
             DestroyWindow(mainWindow_);
         DropQuitMessage();
@@ -144,9 +128,9 @@ private:
     {
         auto call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
         if (code >= 0 && Self() && call->hwnd == Self()->mainWindow_)
-            Self()->recorded_.push_back({call->message, call->wParam, call->lParam, call->lResult});
+            Self()->recorded_.push_back({call->hwnd, call->message, call->wParam, call->lParam, call->lResult});
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
 
-    HHOOK hook_ = nullptr;
+    unique_hhook hook_;
 };

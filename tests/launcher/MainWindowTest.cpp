@@ -92,12 +92,12 @@ TEST_F(MainWindowTest, WindowEventsReachTheirHandlersAndTheLastDestroyEndsTheIns
     EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, WindowEventDestroyed, reported));
 
     std::vector<RecordedMessage> expected = {
-        {ids_.windowEvent, 3, reported, 0},
-        {ids_.hookExit, 0, 0, 0},
-        {ids_.windowEvent, WindowEventCaption, reported, 0},
-        {ids_.windowEvent, WindowEventIcon, reported, 0},
-        {WM_DESTROY, 0, 0, 0},   // sent by the closing check, nested
-        {ids_.windowEvent, WindowEventDestroyed, reported, 0},
+        {mainWindow_, ids_.windowEvent, 3, reported, 0},
+        {mainWindow_, ids_.hookExit, 0, 0, 0},
+        {mainWindow_, ids_.windowEvent, WindowEventCaption, reported, 0},
+        {mainWindow_, ids_.windowEvent, WindowEventIcon, reported, 0},
+        {mainWindow_, WM_DESTROY, 0, 0, 0},   // sent by the closing check, nested
+        {mainWindow_, ids_.windowEvent, WindowEventDestroyed, reported, 0},
     };
     EXPECT_EQ(expected, Recorded({ids_.windowEvent, ids_.hookExit, WM_DESTROY}));
     ExpectShutDown(hooks);
@@ -127,8 +127,8 @@ TEST_F(MainWindowTest, ExitCommandEndsTheInstanceThroughTheSameShutdown)
     // The posted command itself is dispatched, not sent: the hook sees only
     // what DestroyWindow sends.
     std::vector<RecordedMessage> expected = {
-        {WM_DESTROY, 0, 0, 0},
-        {WM_NCDESTROY, 0, 0, 0},
+        {mainWindow_, WM_DESTROY, 0, 0, 0},
+        {mainWindow_, WM_NCDESTROY, 0, 0, 0},
     };
     EXPECT_EQ(expected, Recorded({WM_COMMAND, WM_DESTROY, WM_NCDESTROY}));
     ExpectShutDown(hooks, true);

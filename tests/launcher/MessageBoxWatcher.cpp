@@ -9,16 +9,14 @@ MessageBoxWatcher::MessageBoxWatcher(DWORD threadId, WORD answer)
 MessageBoxWatcher::~MessageBoxWatcher()
 {
     Stop();
-    CloseHandle(stop_);
 }
 
 const std::vector<SeenMessageBox>& MessageBoxWatcher::Stop()
 {
     if (watcher_) {
-        SetEvent(stop_);
-        WaitForSingleObject(watcher_, INFINITE);
-        CloseHandle(watcher_);
-        watcher_ = nullptr;
+        SetEvent(stop_.get());
+        WaitForSingleObject(watcher_.get(), INFINITE);
+        watcher_.reset();
     }
     return seen_;
 }
@@ -26,7 +24,7 @@ const std::vector<SeenMessageBox>& MessageBoxWatcher::Stop()
 DWORD WINAPI MessageBoxWatcher::Watch(void* self)
 {
     auto* watcher = static_cast<MessageBoxWatcher*>(self);
-    while (WaitForSingleObject(watcher->stop_, 10) == WAIT_TIMEOUT)
+    while (WaitForSingleObject(watcher->stop_.get(), 10) == WAIT_TIMEOUT)
         EnumThreadWindows(watcher->threadId_, Answer, reinterpret_cast<LPARAM>(watcher));
     return 0;
 }

@@ -2,6 +2,8 @@
 // a test can run code that warns the user, and records what they said.
 #pragma once
 
+#include "common/UniqueHandle.h"
+
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -30,7 +32,7 @@ private:
 
     DWORD threadId_;
     WORD answer_;
-    HANDLE stop_;
-    HANDLE watcher_;
+    unique_handle stop_;
+    unique_handle watcher_;
     std::vector<SeenMessageBox> seen_;
 };

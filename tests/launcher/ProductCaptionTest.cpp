@@ -1,3 +1,4 @@
+#include "common/UniqueHandle.h"
 #include "launcher/ProductCaption.h"
 #include "tests/support/TestPaths.h"
 
@@ -17,10 +18,10 @@ TEST(ProductCaption, ComesFromTheStringTable)
 TEST(ProductCaption, FallsBackToTheFileNameUpToItsFirstDot)
 {
     // A module whose resources have no string 134.
-    HMODULE noStrings = LoadLibraryExA(BuiltBinary("Spirel.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    unique_hmodule noStrings(LoadLibraryExA(BuiltBinary("Spirel.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(noStrings);
     char probe[8] = {};
-    ASSERT_EQ(0, LoadStringA(noStrings, 134, probe, sizeof probe));
+    ASSERT_EQ(0, LoadStringA(noStrings.get(), 134, probe, sizeof probe));
 
     const std::string longName(150, 'n');
     const struct { std::string path; std::string expected; } cases[] = {
@@ -38,10 +39,9 @@ TEST(ProductCaption, FallsBackToTheFileNameUpToItsFirstDot)
             char after[8];
         } guarded;
         std::memset(&guarded, 0x5A, sizeof guarded);
-        LoadProductCaption(noStrings, c.path.c_str(), guarded.caption, sizeof guarded.caption);
+        LoadProductCaption(noStrings.get(), c.path.c_str(), guarded.caption, sizeof guarded.caption);
         EXPECT_EQ(c.expected, guarded.caption);
         for (char byte : guarded.after)
             EXPECT_EQ(0x5A, byte);
     }
-    FreeLibrary(noStrings);
 }

@@ -1,4 +1,5 @@
 #include "tests/launcher/QuilletCopy.h"
+#include "common/UniqueHandle.h"
 #include "tests/support/TestProcess.h"
 #include "tests/support/TestPaths.h"
 
@@ -15,7 +16,7 @@ bool KeyExists(const char* path)
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    RegCloseKey(key);
+    unique_hkey owner(key);
     return true;
 }
 
@@ -80,9 +81,9 @@ ProductSettings::~ProductSettings()
 void ProductSettings::Set(const char* name, DWORD value)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kMainKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-        RegCloseKey(key);
-    }
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kMainKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    unique_hkey owner(key);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }

@@ -9,6 +9,7 @@
 
 #include "common/HookProtocol.h"
 #include "common/SharedBlockView.h"
+#include "common/UniqueHandle.h"
 #include "tests/launcher/QuilletCopy.h"
 #include "tests/support/TestPaths.h"
 #include "tests/windowhooks/HookTestSupport.h"
@@ -58,18 +59,16 @@ TEST(SingleInstanceBrowser, SecondStartHandsOverAndTheFirstEndsAfterTheBrowsersC
     std::string log = copy.Folder() + "HookWnd.log";
     std::string browser = "\"" + StandinBrowserPath() + "\"";
 
-    HANDLE first = Start(copy.Program(), "-NOSPLASH " + browser + " --stay=6000 http://example.invalid/one");
+    unique_handle first(Start(copy.Program(), "-NOSPLASH " + browser + " --stay=6000 http://example.invalid/one"));
     ASSERT_TRUE(first);
     ASSERT_TRUE(WaitForLog(log, "HOOK NEW ", 1, 20000)) << ReadWholeFile(log);
 
-    HANDLE second = Start(copy.Program(), "-NOSPLASH " + browser + " --stay=3000 http://example.invalid/two");
+    unique_handle second(Start(copy.Program(), "-NOSPLASH " + browser + " --stay=3000 http://example.invalid/two"));
     ASSERT_TRUE(second);
-    EXPECT_EQ(0u, ExitCodeAfter(second, 20000));
-    CloseHandle(second);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first, 0)) << "the first instance ended with the hand-off";
+    EXPECT_EQ(0u, ExitCodeAfter(second.get(), 20000));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.get(), 0)) << "the first instance ended with the hand-off";
 
-    EXPECT_EQ(0u, ExitCodeAfter(first, 30000));
-    CloseHandle(first);
+    EXPECT_EQ(0u, ExitCodeAfter(first.get(), 30000));
     std::string text = ReadWholeFile(log);
     SCOPED_TRACE(text);
     EXPECT_EQ(1u, Occurrences(text, ":__NEW SESSION________________>"));

@@ -26,10 +26,9 @@ TEST_F(FirstInstanceTest, PublishesItsWindowAndNoCbtHookYet)
 
 TEST_F(FirstInstanceTest, SecondStartHandsItsCommandLineOverAndEnds)
 {
-    HANDLE second = StartQuillet("-NOSPLASH http://example.invalid/second?a=1");
+    unique_handle second(StartQuillet("-NOSPLASH http://example.invalid/second?a=1"));
     ASSERT_TRUE(second);
-    EXPECT_EQ(0u, WaitPumping(second));
-    CloseHandle(second);
+    EXPECT_EQ(0u, WaitPumping(second.get()));
 
     EXPECT_EQ("http://example.invalid/second?a=1", MainWindowText());
     EXPECT_EQ(std::vector<std::string>{"http://example.invalid/second?a=1"}, handedOff_);
@@ -55,10 +54,9 @@ TEST_F(FirstInstanceTest, HandOffAnswersOneToAnotherProcess)
     wsprintfA(window, "%lx", (unsigned long)(UINT_PTR)mainWindow_);
     std::string commandLine = "\"" + TestModuleDirectory() + "HookTarget.exe\" send " + window + " " +
                               RUN_NEW_PROGRAM_MESSAGE_NAME;
-    HANDLE sender = StartProgram(commandLine, CREATE_NO_WINDOW);
+    unique_handle sender(StartProgram(commandLine, CREATE_NO_WINDOW));
     ASSERT_TRUE(sender);
-    EXPECT_EQ(1u, WaitPumping(sender));
-    CloseHandle(sender);
+    EXPECT_EQ(1u, WaitPumping(sender.get()));
     // Without a new text the window's own text is launched.
     EXPECT_EQ(std::vector<std::string>{"Quillet test main window"}, handedOff_);
 }
@@ -71,27 +69,25 @@ protected:
     {
         FirstInstanceTest::OnHandOff(text);
         if (handedOff_.size() == 1) {
-            laterStarts_.push_back(StartQuillet("-NOSPLASH second.exe -b"));
-            laterStarts_.push_back(StartQuillet("-NOSPLASH third.exe -c"));
+            laterStarts_.emplace_back(StartQuillet("-NOSPLASH second.exe -b"));
+            laterStarts_.emplace_back(StartQuillet("-NOSPLASH third.exe -c"));
             Sleep(1500);   // no message is handled meanwhile
             textAfterWait_ = MainWindowText();
         }
     }
-    std::vector<HANDLE> laterStarts_;
+    std::vector<unique_handle> laterStarts_;
     std::string textAfterWait_;
 };
 
 TEST_F(HandOffsWhileBusyTest, EachLaunchReadsItsOwnCommandLine)
 {
-    HANDLE first = StartQuillet("-NOSPLASH first.exe -a");
+    unique_handle first(StartQuillet("-NOSPLASH first.exe -a"));
     ASSERT_TRUE(first);
-    EXPECT_EQ(0u, WaitPumping(first));
-    CloseHandle(first);
+    EXPECT_EQ(0u, WaitPumping(first.get()));
     ASSERT_EQ(2u, laterStarts_.size());
-    for (HANDLE later : laterStarts_) {
+    for (const unique_handle& later : laterStarts_) {
         ASSERT_TRUE(later);
-        EXPECT_EQ(0u, WaitPumping(later));
-        CloseHandle(later);
+        EXPECT_EQ(0u, WaitPumping(later.get()));
     }
     // The later starts' texts waited for the first launch to return.
     EXPECT_EQ("first.exe -a", textAfterWait_);

@@ -1,6 +1,7 @@
-// The window tracker's tests: a recorder window in the role of the main
-// window, the hook log bound to a file of the test's own, and the tracker's
-// state emptied again (hooks removed, timers killed) after every test.
+// The window tracker's tests: a window that counts its WM_DESTROY in the
+// role of the main window, the hook log bound to a file of the test's own,
+// and the tracker's state emptied again (hooks removed, timers killed) after
+// every test.
 #pragma once
 
 #include <windows.h>
@@ -12,48 +13,9 @@
 #include "marking/WindowTracker.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
+#include "tests/support/MessageCounter.h"
 #include "tests/support/TestPaths.h"
 #include "tests/windowhooks/HookTestSupport.h"
-
-// A top-level window that counts the WM_DESTROY messages sent to it.
-class DestroyRecorder {
-public:
-    DestroyRecorder()
-    {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = Proc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "TrackerDestroyRecorder";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, windowClass.lpszClassName, "recorder", WS_OVERLAPPEDWINDOW, 4096,
-                                  0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
-        Count() = 0;
-    }
-    ~DestroyRecorder()
-    {
-        SetPropA(window_, "closing", reinterpret_cast<HANDLE>(1));
-        DestroyWindow(window_);
-        RemovePropA(window_, "closing");
-    }
-    HWND Window() const { return window_; }
-    static int& Count()
-    {
-        static int count = 0;
-        return count;
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        // DestroyWindow at the end of the test sends one too; it is not counted.
-        if (message == WM_DESTROY && !GetPropA(window, "closing")) {
-            ++Count();
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    HWND window_;
-};
 
 class TrackerTest : public testing::Test {
 protected:
@@ -131,7 +93,8 @@ protected:
         return GetHandleInformation(handle, &flags) != FALSE;
     }
 
-    DestroyRecorder recorder_;
+    // The main window's part: the tracker ends the instance by destroying it.
+    MessageCounter recorder_{WM_DESTROY};
     HWND savedMainWindow_ = nullptr;
     std::string logPath_;
 };

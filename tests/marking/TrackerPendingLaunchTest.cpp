@@ -46,7 +46,7 @@ TEST_F(TrackerTest, AWindowOfTheNamedProgramSettlesALongPendingLaunch)
     EXPECT_EQ("C:\\elsewhere\\other.exe", g_tracker.pendingLaunches[0].text);
     EXPECT_FALSE(KillTimer(recorder_.Window(), settledTimer));
     EXPECT_TRUE(LogContainsInOrder({"REMOVE NOT RUN \t( " + text + " )"}));
-    EXPECT_EQ(0, DestroyRecorder::Count());
+    EXPECT_EQ(0, recorder_.Count());
     EXPECT_EQ(0u, browser.CloseAndWait());
 }
 
@@ -64,7 +64,7 @@ TEST_F(TrackerTest, AnExpiredLaunchIsReportedAndEndsAnIdleInstance)
     ASSERT_EQ(1u, g_tracker.pendingLaunches.size());
     EXPECT_EQ("second.exe -b", g_tracker.pendingLaunches[0].text);
     EXPECT_FALSE(KillTimer(recorder_.Window(), first));
-    EXPECT_EQ(0, DestroyRecorder::Count());
+    EXPECT_EQ(0, recorder_.Count());
 
     // The last one expires through its timer, shortened for the test.
     g_tracker.pendingLaunches.clear();
@@ -83,7 +83,7 @@ TEST_F(TrackerTest, AnExpiredLaunchIsReportedAndEndsAnIdleInstance)
                                        " cannot be run in safe mode."},
               DialogAnswerer::Seen());
     EXPECT_TRUE(g_tracker.pendingLaunches.empty());
-    EXPECT_EQ(1, DestroyRecorder::Count());
+    EXPECT_EQ(1, recorder_.Count());
     EXPECT_TRUE(LogContainsInOrder({"REMOVE NOT RUN ( first.exe -a )", "REMOVE NOT RUN ( " + std::string(1200, 'x') + " )"}));
 }
 

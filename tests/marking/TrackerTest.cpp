@@ -61,7 +61,7 @@ TEST_F(TrackerTest, AddsOnlyUnownedTopLevelWindowsOfTrackedProcesses)
     EXPECT_EQ(2u, g_tracker.bigIcons.size());
     EXPECT_EQ(2u, g_tracker.smallIcons.size());
     EXPECT_EQ(2, g_tracker.countHOOK);
-    EXPECT_EQ(0, DestroyRecorder::Count());
+    EXPECT_EQ(0, recorder_.Count());
 
     // The first window goes with its process's handles; the second one is
     // found dead by the check that follows.
@@ -71,7 +71,7 @@ TEST_F(TrackerTest, AddsOnlyUnownedTopLevelWindowsOfTrackedProcesses)
     EXPECT_EQ(0, g_tracker.countHOOK);
     EXPECT_FALSE(IsOpenHandle(process));
     EXPECT_FALSE(IsOpenHandle(thread));
-    EXPECT_EQ(1, DestroyRecorder::Count());
+    EXPECT_EQ(1, recorder_.Count());
 
     EXPECT_TRUE(LogContainsInOrder({
         "HOOK NEW \t\tHWND(" + Hex(first) + ") \t\t\t\tcountHOOK(1)",
@@ -105,7 +105,7 @@ TEST_F(TrackerTest, RemovesThreeDeadWindowsInOnePass)
     EXPECT_TRUE(g_tracker.bigIcons.empty());
     EXPECT_TRUE(g_tracker.smallIcons.empty());
     EXPECT_EQ(0, g_tracker.countHOOK);
-    EXPECT_EQ(1, DestroyRecorder::Count());
+    EXPECT_EQ(1, recorder_.Count());
     EXPECT_TRUE(LogContainsInOrder({
         "REMOVE KILLED\t\tHWND(" + Hex(browser.Window(0)) + ") \t\t\t\tcountHOOK(2)",
         "",
@@ -133,7 +133,7 @@ TEST_F(TrackerTest, UnhookAllRemovesEveryHookAndEmptiesTheLists)
         SetLastError(0xdeadbeef);
         EXPECT_FALSE(UnhookWindowsHookEx(hook)) << "still installed: " << hook;
     }
-    EXPECT_EQ(0, DestroyRecorder::Count());
+    EXPECT_EQ(0, recorder_.Count());
     EXPECT_TRUE(LogContainsInOrder({
         "UnHookWnd(hookId.hWnd, hookId.hHook) -> BOOL rez = 1; ERROR rez = 0",
         "UnHookWnd(hookId.hWnd, hookId.hHook) -> BOOL rez = 1; ERROR rez = 0",
@@ -148,7 +148,7 @@ TEST_F(TrackerTest, AWindowOfAnUntrackedProcessEndsAnIdleInstance)
     ASSERT_TRUE(stranger.Started());
     OnNewWindow(stranger.Window(0), stranger.ProcessId());
     EXPECT_TRUE(g_tracker.hookIds.empty());
-    EXPECT_EQ(1, DestroyRecorder::Count());
+    EXPECT_EQ(1, recorder_.Count());
     EXPECT_EQ(std::vector<std::string>{"__HookTargetWindow __"}, LogRecords());
 }
 
@@ -162,7 +162,7 @@ TEST_F(TrackerTest, AFailedTrackCountsNothingAndClosesTheHandedOverHandles)
     EXPECT_EQ(0, g_tracker.countHOOK);
     EXPECT_FALSE(IsOpenHandle(process));
     EXPECT_FALSE(IsOpenHandle(thread));
-    EXPECT_EQ(1, DestroyRecorder::Count());
+    EXPECT_EQ(1, recorder_.Count());
 }
 
 }  // namespace

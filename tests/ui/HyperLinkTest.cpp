@@ -1,5 +1,7 @@
 #include "ui/HyperLink.h"
+#include "ui/HyperLinkText.h"
 
+#include "tests/ui/OffScreenCanvas.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/resource.h"
 
@@ -227,19 +229,15 @@ TEST_F(HyperLinkTest, MarkupPaintsOnlyTheMarkedPartInTheLinkColour)
 {
     MakeStatic("Plain <A>LINK</A> plain");
     Attach(HyperLink::CommandButton | HyperLink::UseMarkup);
-    HDC screen = GetDC(nullptr);
-    unique_hdc memory(CreateCompatibleDC(screen));
-    unique_hbitmap canvas(CreateCompatibleBitmap(screen, 300, 40));
-    ReleaseDC(nullptr, screen);
-    select_object_scope selected(memory.get(), canvas.get());
+    OffScreenCanvas canvas(300, 40);
     RECT all = {0, 0, 300, 40};
-    FillRect(memory.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SendMessageA(control_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT);
+    FillRect(canvas.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SendMessageA(control_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.get()), PRF_CLIENT);
     const RECT label = link_.LabelRect();
     int linkPixels = 0, strayLinkPixels = 0, darkPlainPixels = 0;
     for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < 300; ++x) {
-            COLORREF pixel = GetPixel(memory.get(), x, y);
+            COLORREF pixel = GetPixel(canvas.get(), x, y);
             bool inLink = x >= label.left && x < label.right && y >= label.top && y < label.bottom;
             bool blueish = GetBValue(pixel) > 128 && GetRValue(pixel) < 100 && GetGValue(pixel) < 100;
             if (blueish)
@@ -263,19 +261,19 @@ TEST_F(HyperLinkTest, PictureStaticNavigatesButIsNotPaintedAsText)
     EXPECT_FALSE(link_.State() & HyperLink::PaintLabel);
     EXPECT_EQ(nullptr, link_.LinkFont());
 
-    HDC screen = GetDC(nullptr);
-    unique_hdc memory(CreateCompatibleDC(screen));
-    unique_hbitmap canvas(CreateCompatibleBitmap(screen, 62, 18));
-    unique_hdc source(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
-    select_object_scope selected(memory.get(), canvas.get());
-    SendMessageA(control_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT);
+    OffScreenCanvas canvas(62, 18);
+    unique_hdc source;
+    {
+        unique_window_dc screen(nullptr);
+        source.reset(CreateCompatibleDC(screen.get()));
+    }
+    SendMessageA(control_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.get()), PRF_CLIENT);
     // The picture can be in one DC only: the static's own painting comes first.
     select_object_scope original(source.get(), picture.get());
     int same = 0;
     for (int y = 0; y < 18; ++y)
         for (int x = 0; x < 62; ++x)
-            same += GetPixel(memory.get(), x, y) == GetPixel(source.get(), x, y);
+            same += GetPixel(canvas.get(), x, y) == GetPixel(source.get(), x, y);
     EXPECT_EQ(62 * 18, same);
 
     Click(30, 9);

@@ -1,5 +1,6 @@
 #include "ui/ProgressAnimation.h"
 
+#include "tests/ui/OffScreenCanvas.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/resource.h"
 
@@ -136,21 +137,17 @@ TEST_F(ProgressAnimationTest, DrawsTheRevealedPartOnly)
 {
     StartAt(5000);
     TickAt(1000);
-    HDC screen = GetDC(nullptr);
-    unique_hdc memory(CreateCompatibleDC(screen));
-    unique_hbitmap canvas(CreateCompatibleBitmap(screen, 482, 362));
-    ReleaseDC(nullptr, screen);
-    select_object_scope selected(memory.get(), canvas.get());
+    OffScreenCanvas canvas(482, 362);
     RECT all = {0, 0, 482, 362};
     unique_hbrush fill(CreateSolidBrush(RGB(10, 20, 30)));
-    FillRect(memory.get(), &all, fill.get());
+    FillRect(canvas.get(), &all, fill.get());
     // Read back: a 16-bit screen rounds the colour.
-    const COLORREF kBackground = GetPixel(memory.get(), 0, 0);
-    animation_.Draw(memory.get());
-    EXPECT_NE(kBackground, GetPixel(memory.get(), 17 + 45, 296 + 8));
-    EXPECT_NE(kBackground, GetPixel(memory.get(), 17 + 89, 296 + 8));
-    EXPECT_EQ(kBackground, GetPixel(memory.get(), 17 + 90, 296 + 8));
-    EXPECT_EQ(kBackground, GetPixel(memory.get(), 17, 296));   // rounded corner
+    const COLORREF kBackground = GetPixel(canvas.get(), 0, 0);
+    animation_.Draw(canvas.get());
+    EXPECT_NE(kBackground, GetPixel(canvas.get(), 17 + 45, 296 + 8));
+    EXPECT_NE(kBackground, GetPixel(canvas.get(), 17 + 89, 296 + 8));
+    EXPECT_EQ(kBackground, GetPixel(canvas.get(), 17 + 90, 296 + 8));
+    EXPECT_EQ(kBackground, GetPixel(canvas.get(), 17, 296));   // rounded corner
 }
 
 } // namespace

@@ -1,13 +1,10 @@
 // The association checks that run as the settings dialog opens, over a
 // private registry: which prompt or warning the user meets, and what an
 // answer changes.
-#include "ui/Dialogs.h"
+#include "tests/ui/SettingsDialogFixture.h"
 
 #include "associations/AssociationManager.h"
 #include "programwide/FormatText.h"
-#include "tests/associations/RegistrySandbox.h"
-#include "tests/ui/UiTestSupport.h"
-#include "ui/resource.h"
 
 namespace {
 
@@ -20,31 +17,13 @@ std::string ProgramPath()
     return path;
 }
 
-class SettingsAssociationsTest : public UiSettingsTest {
+class SettingsAssociationsTest : public SettingsDialogFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox_.ok());
-        UiSettingsTest::SetUp();
-        WriteBrowserClasses(HKEY_CURRENT_USER);
-        WriteBrowserClasses(HKEY_LOCAL_MACHINE);
-    }
-
     // Opens the settings dialog and closes it with Cancel; the prompt gets
-    // ANSWER, a warning OK.
+    // ANSWER.
     void Open(UINT answer)
     {
-        DialogDriver driver({{"Orvane Quillet", 200, [](HWND d) { PostMessageA(d, WM_COMMAND, IDCANCEL, 0); }}});
-        driver.Always("Warning", [&](HWND box) {
-            warnings.push_back(MessageBoxText(box));
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        });
-        driver.Always("   Quillet", [&](HWND prompt) {
-            ++prompts;
-            SendMessageA(GetDlgItem(prompt, answer), BM_CLICK, 0, 0);
-        });
-        EXPECT_EQ(2, driver.Run(IDD_SETTINGS, SettingsDialogProc));
-        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_EQ(2, OpenSettings([](HWND d) { PostMessageA(d, WM_COMMAND, IDCANCEL, 0); }, answer));
     }
 
     bool TakenOver()
@@ -64,10 +43,7 @@ protected:
         ASSERT_TRUE(TakenOver());
     }
 
-    RegistrySandbox sandbox_;
     std::string program_ = ProgramPath();
-    std::vector<std::string> warnings;
-    int prompts = 0;
 };
 
 TEST_F(SettingsAssociationsTest, YesToTheOfferTakesTheAssociationsOver)

@@ -1,15 +1,8 @@
-#include "ui/Dialogs.h"
+#include "tests/ui/SettingsDialogFixture.h"
 
 #include "programwide/FormatText.h"
-#include "tests/associations/RegistrySandbox.h"
-#include "tests/ui/UiTestSupport.h"
-#include "ui/resource.h"
 
 namespace {
-
-const char kTitle[] = "Orvane Quillet";
-const char kWarningTitle[] = "Warning";
-const char kPromptTitle[] = "   Quillet";
 
 bool Ticked(HWND dialog, int id)
 {
@@ -46,45 +39,18 @@ Shown Read(HWND dialog)
     return shown;
 }
 
-// The dialog's association checks run over a private registry holding the
-// browser's classes: each opening offers the takeover, which is declined.
-class SettingsDialogTest : public UiSettingsTest {
+// Each opening offers the takeover, which is declined.
+class SettingsDialogTest : public SettingsDialogFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox_.ok());
-        UiSettingsTest::SetUp();
-        WriteBrowserClasses(HKEY_CURRENT_USER);
-        WriteBrowserClasses(HKEY_LOCAL_MACHINE);
-    }
-
-    // Opens the dialog, reads what it shows, runs ACT on it and returns the
-    // dialog's result. Warnings and prompts of the association checks are
-    // answered (OK, No) and counted.
+    // Opens the dialog, reads what it shows into SHOWN and runs ACT on it.
     INT_PTR Open(std::function<void(HWND)> act, Shown* shown = nullptr)
     {
-        DialogDriver driver({{kTitle, 200, [&](HWND dialog) {
-                                  if (shown)
-                                      *shown = Read(dialog);
-                                  act(dialog);
-                              }}});
-        driver.Always(kWarningTitle, [&](HWND box) {
-            warnings.push_back(MessageBoxText(box));
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return OpenSettings([&](HWND dialog) {
+            if (shown)
+                *shown = Read(dialog);
+            act(dialog);
         });
-        driver.Always(kPromptTitle, [&](HWND prompt) {
-            ++prompts;
-            PostMessageA(prompt, WM_COMMAND, IDCANCEL, 0);
-        });
-        INT_PTR result = driver.Run(IDD_SETTINGS, SettingsDialogProc);
-        EXPECT_FALSE(driver.TimedOut());
-        EXPECT_EQ(1u, driver.StepsDone());
-        return result;
     }
-
-    RegistrySandbox sandbox_;
-    std::vector<std::string> warnings;
-    int prompts = 0;
 };
 
 TEST_F(SettingsDialogTest, NothingStoredShowsTheDefaultsAndCancelStoresNothing)

@@ -54,14 +54,6 @@ void UiSettingsTest::StoreSetting(const char* name, DWORD value)
 
 // --- Recording window ------------------------------------------------------------
 
-void PrintTo(const RecordedMessage& entry, std::ostream* out)
-{
-    char text[96];
-    sprintf(text, "{%p, 0x%04X, 0x%08lX, 0x%08lX}", static_cast<void*>(entry.window), entry.message,
-            static_cast<unsigned long>(entry.wParam), static_cast<unsigned long>(entry.lParam));
-    *out << text;
-}
-
 RecordingWindow::RecordingWindow(int width, int height)
 {
     static ATOM atom = 0;

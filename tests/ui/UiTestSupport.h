@@ -4,6 +4,7 @@
 #pragma once
 
 #include "programwide/LauncherState.h"
+#include "tests/support/RecordedMessage.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -26,20 +27,6 @@ protected:
 private:
     std::string savedCaption_;
 };
-
-// One message a window received.
-struct RecordedMessage {
-    HWND window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const RecordedMessage& other) const
-    {
-        return window == other.window && message == other.message && wParam == other.wParam &&
-               lParam == other.lParam;
-    }
-};
-void PrintTo(const RecordedMessage& entry, std::ostream* out);
 
 // A top-level window of its own class that records WM_COMMAND, WM_NOTIFY
 // (code only, in wParam) and WM_USER + 1, and paints nothing.
