@@ -325,3 +325,52 @@ TEST(ProtectedTokenCheck, OnlyAdministratorsDenyOnlyWithOnePrivilegeAndNoRestric
     LocalFree(administrators);
     LocalFree(everyone);
 }
+
+// A refused browser never runs: it is ended before its first instruction,
+// and a process that cannot be ended is reported as such, not as ended.
+TEST(ProtectedTokenCheck, ARefusedProcessIsEndedOrSaidNotToBe)
+{
+    static const struct {
+        const char* name;
+        DWORD access;   // of the handle the check is given
+        const char* reason;
+    } cases[] = {
+        {"the launch's own handle", PROCESS_ALL_ACCESS, "BUILTIN\\Administrators is not deny-only"},
+        {"a handle that may not end it", PROCESS_QUERY_INFORMATION,
+         "BUILTIN\\Administrators is not deny-only, not ended: 5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // This process's own, unrestricted token: the check refuses it.
+        TestFile report = TestFile::InTemp("refused-child");
+        std::string command = StandinCommand(report.path(), "--exit");
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                                   &startup, &started));
+        HANDLE given = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), started.hProcess, GetCurrentProcess(), &given, c.access,
+                                    FALSE, 0));
+        ProtectedTokenVerdict verdict;
+        verdict.verified = true;
+        EXPECT_FALSE(ResumeIfProtected(given, started.hThread, verdict));
+        EXPECT_FALSE(verdict.verified);
+        EXPECT_EQ(c.reason, verdict.reason);
+        DWORD suspendCount = SuspendThread(started.hThread);
+        if (c.access == PROCESS_ALL_ACCESS) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, 0));
+            DWORD exitCode = 0;
+            EXPECT_TRUE(GetExitCodeProcess(started.hProcess, &exitCode));
+            EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, exitCode);
+        } else {
+            EXPECT_EQ(1u, suspendCount) << "never resumed";
+            TerminateProcess(started.hProcess, 0);
+        }
+        EXPECT_FALSE(ReadFileText(report.path(), command)) << "the refused program ran";
+        WaitForSingleObject(started.hProcess, 5000);
+        CloseHandle(given);
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+}
