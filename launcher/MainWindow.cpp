@@ -118,15 +118,16 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 // At log-off or shutdown the system ends the process without WM_DESTROY.
-// Any process can send this message too, so the key is given back only
-// when no tracked browser still runs; otherwise the next run's recovery
-// (or an uninstall) finds this instance's hold dead and gives it back.
+// Any process can send this message too, so the instance shuts down (and
+// gives the key back) only when no tracked browser still runs; otherwise
+// the next run's recovery, or an uninstall, finds this instance's hold dead
+// and gives the key back then.
 void OnEndSession(HWND window, WPARAM ending)
 {
     if (!ending || s_ended || window != g_launcher.mainWindow)
         return;
     if (EveryTrackedProcessEnded())
-        RestoreComServerKey();
+        EndInstance();
     else
         hookLog.WriteRaw("KEY LOCK: session ends while tracked browsers run, left to the next run");
 }

@@ -159,6 +159,16 @@ TEST_F(MainWindowTest, ExitCommandWithNothingTrackedEndsTheInstanceThroughTheSam
     ExpectShutDown({}, true);
 }
 
+// The system ends the process at log-off without WM_DESTROY: with no
+// tracked browser running, the instance shuts down there (key given back).
+TEST_F(MainWindowTest, LogOffWithNoTrackedBrowserRunningShutsDown)
+{
+    EXPECT_EQ(0, SendMessageA(mainWindow_, WM_ENDSESSION, FALSE, 0));   // the log-off was cancelled
+    EXPECT_TRUE(SharedBlockExists());
+    EXPECT_EQ(0, SendMessageA(mainWindow_, WM_ENDSESSION, TRUE, 0));
+    ExpectShutDown({});
+}
+
 TEST_F(MainWindowTest, AnUntrackedNewWindowIsLoggedAndAnIdleInstanceEnds)
 {
     HookTarget stranger({"overlapped"});
