@@ -37,11 +37,16 @@ std::string CommandProgram(const char* programPath)
     return program;
 }
 
-bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped)
+bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped,
+                    const std::string& previousProgram)
 {
-    if (command.find(programPath) != std::string::npos)
+    if (NamesProgram(command, programPath))
         return false;
-    if (command.find("rundll32") != std::string::npos)
+    // A wrap of a copy that was moved or renamed since: one program in front.
+    size_t at = FindProgram(command, previousProgram);
+    if (at != std::string::npos)
+        wrapped = ReplaceProgram(command, at, previousProgram.size(), CommandProgram(programPath));
+    else if (command.find("rundll32") != std::string::npos)
         wrapped = command;
     else if (command.find("%1") != std::string::npos)
         wrapped = CommandProgram(programPath) + " " + command;
@@ -63,9 +68,17 @@ int AssociationManager::SaveBrowser(const char* programPath, const char* product
     StoreOperands(programPath, productName, root);
     try {
         Log("<<<<< Begin Save Browser >>>>>");
+        // A save area already there is a takeover begun before, whose wraps
+        // name the program path the main key holds until SetMainData
+        // writes this one.
+        resuming_ = OpenHKEY(FOLDER_SAVE, false);
+        CloseHKEY(FOLDER_SAVE);
+        previousProgram_ = ReadPreviousProgram();
         // Without a save area nothing may change, not even the main key.
         if (OpenHKEY(FOLDER_SAVE, true))
             SetMainData();
+        else if (IsMachineRoot(root_))
+            Log("The machine-wide root was left ( %s ): its save area cannot be made", RootName(root_));
         return SetSaveData();
     } catch (const std::bad_alloc&) {
         // Every step changes a key only after its copy and record exist, so
@@ -75,6 +88,17 @@ int AssociationManager::SaveBrowser(const char* programPath, const char* product
         CloseHKEY(FOLDER_SAVE);
         return 0;
     }
+}
+
+std::string AssociationManager::ReadPreviousProgram()
+{
+    std::string previous;
+    if (ReserveBuffer(1024) && OpenHKEY(FOLDER_MAIN, false) && ReadValue(mainKey_.get(), nullptr, "FileName"))
+        previous = Value();
+    CloseHKEY(FOLDER_MAIN);
+    if (UpperCase(previous.c_str()) == UpperCase(ProgramPath().c_str()))
+        previous.clear();
+    return previous;
 }
 
 bool AssociationManager::SetMainData()
@@ -108,7 +132,8 @@ int AssociationManager::SetSaveData()
                 SetExtData(root_, kClassesPrefix, pair.extension, pair.className);
             for (const char* name : kClassNames)
                 SetProtData(root_, kClassesPrefix, name);
-            result = SetProtData(root_, kApplicationsPrefix, kApplicationName);
+            SetProtData(root_, kApplicationsPrefix, kApplicationName);
+            result = 1;
         }
         SaveCheckAssociations();
         FreeBuffer();
@@ -118,13 +143,16 @@ int AssociationManager::SetSaveData()
     return result;
 }
 
-// The server command as it is now becomes the saved browser command.
+// The server command as it is now becomes the saved browser command; one
+// that an ended run has wrapped already keeps the command saved then.
 bool AssociationManager::SaveServerCommand(HKEY server)
 {
     DWORD type = REG_SZ;
     if (!ReadValue(server, &type, nullptr))
         return false;
     std::string previous = Value();
+    if (CommandOwner(previous, Programs()) == HandlerOwner::Quillet && ReadValue(saveKey_.get(), nullptr, nullptr))
+        return true;
     return WriteValue(saveKey_.get(), type, previous.c_str(), nullptr);
 }
 
@@ -136,9 +164,13 @@ int AssociationManager::WrapServer(HKEY server)
     if (!ReadValue(server, &type, nullptr))
         return 0;
     std::string previous = Value();
-    if (previous.find(ProgramPath()) != std::string::npos)
+    if (NamesProgram(previous, ProgramPath()))
         return 1;
-    std::string wrapped = CommandProgram(ProgramPath().c_str()) + " " + previous;
+    FlushRecords();
+    std::string program = CommandProgram(ProgramPath().c_str());
+    size_t at = FindProgram(previous, previousProgram_);
+    std::string wrapped = at != std::string::npos ? ReplaceProgram(previous, at, previousProgram_.size(), program)
+                                                  : program + " " + previous;
     return WriteValue(server, type, wrapped.c_str(), nullptr) ? 1 : 0;
 }
 
@@ -154,7 +186,9 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
     bool serverRecorded = ReadRecord(root, server, serverRecord);
     bool classSaved = ReadRecord(root, classPath, classRecord) && classRecord == kSaveRestore;
     unique_hkey key;
-    if (serverRecorded && serverRecord == kSaveRestore) {
+    if (resuming_ && ServerHeld(root, server)) {
+        result = 1;
+    } else if (serverRecorded && serverRecord == kSaveRestore) {
         if (OpenAssociationKey(root, server, key))
             result = WrapServer(key.get());
     } else if (!serverRecorded && !classSaved && OpenAssociationKey(root, server, key)) {
@@ -188,7 +222,10 @@ int AssociationManager::FillUserClass(HKEY root, const char* prefix)
         return 0;
     unique_hkey classKey;
     unique_hkey key;
-    if (!WriteRecord(root, server, kSaveDelete) ||
+    if (!WriteRecord(root, server, kSaveDelete))
+        return 0;
+    FlushRecords();
+    if (
         !OpenAssociationKey(root, classPath, classKey, kCopyTargetAccess) || !CopyMachineKey(classPath, classKey.get()) ||
         !OpenAssociationKey(root, server, key) || !SaveServerCommand(key.get()))
         return 0;
@@ -201,10 +238,17 @@ int AssociationManager::CreateClass(HKEY root, const char* prefix)
 {
     std::string server = ClsidServerPath(prefix);
     std::string classPath = ClsidClassPath(prefix);
+    std::string record;
+    unique_hkey key;
+    // Made whole by an ended run: it goes on from there.
+    if (ReadRecord(root, server, record) && record == kSaveDelete && OpenAssociationKey(root, server, key) &&
+        ReadValue(key.get(), nullptr, nullptr))
+        return SaveServerCommand(key.get()) ? WrapServer(key.get()) : 0;
+    key.reset();
     if (!AssociationKeyExists(HKEY_LOCAL_MACHINE, classPath) || !BeginCreatedKey(root, server, classPath))
         return 0;
     int result = 0;
-    unique_hkey key;
+    FlushRecords();
     if (OpenOrCreateAssociationKey(root, classPath, key, kCopyTargetAccess) && CopyMachineKey(classPath, key.get())) {
         key.reset();
         if (OpenAssociationKey(root, server, key) && SaveServerCommand(key.get()))
@@ -220,6 +264,7 @@ int AssociationManager::CreateClass(HKEY root, const char* prefix)
 // key into it.
 bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key)
 {
+    FlushRecords();
     if (!OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess))
         return false;
     Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
@@ -278,6 +323,7 @@ int AssociationManager::SetExtensionClass(HKEY key, const char* className)
     bool readable = ReadValue(key, &type, nullptr);
     if (readable && std::strcmp(Value(), className) == 0)
         return 1;
+    FlushRecords();
     return WriteValue(key, readable ? type : REG_SZ, className, nullptr) ? 1 : 0;
 }
 
@@ -290,7 +336,12 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
     std::string record;
     bool recorded = ReadRecord(root, path, record);
     unique_hkey key;
-    if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
+    if (resuming_ && ExtensionHeld(root, path, className, recorded ? record.c_str() : nullptr)) {
+        result = 1;
+    } else if (recorded && record == kSaveDelete && !IsEmptyKey(root, path) && OpenAssociationKey(root, path, key)) {
+        // Created and copied by an ended run: only the class may be missing.
+        result = SetExtensionClass(key.get(), className);
+    } else if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
         Log("Create HKEY Ext data (%s) -> Success(%s)", path.c_str(), RootName(root));
         if (recorded)
             result = SetExtensionClass(key.get(), className);
@@ -318,7 +369,12 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
     std::string record;
     bool recorded = ReadRecord(root, path, record);
     unique_hkey key;
-    if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
+    if (resuming_ && ClassHeld(root, path)) {
+        result = 1;
+    } else if (recorded && record == kSaveDelete && !IsEmptyKey(root, path) && AssociationKeyExists(root, path)) {
+        // Created and copied by an ended run: it is finished, not made again.
+        result = RewriteClassCommands(root, path) ? 1 : 0;
+    } else if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
         Log("OpenHKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
         if (recorded || (SaveKeyCopy(path, root) && WriteRecord(root, path, kSaveRestore)))
             result = RewriteClassCommands(root, path) ? 1 : 0;
@@ -337,6 +393,7 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
 
 bool AssociationManager::RewriteClassCommands(HKEY root, const std::string& classPath)
 {
+    FlushRecords();
     bool iconWritten = false;
     unique_hkey icon;
     if (OpenOrCreateAssociationKey(root, classPath + "\\DefaultIcon", icon)) {
@@ -395,7 +452,7 @@ void AssociationManager::RewriteCommand(HKEY root, const std::string& classPath,
 bool AssociationManager::WrapCommand(HKEY key, DWORD type, const std::string& value)
 {
     std::string wrapped;
-    return WrappedCommand(ProgramPath().c_str(), value, wrapped) && WriteValue(key, type, wrapped.c_str(), nullptr);
+    return WrappedCommand(ProgramPath().c_str(), value, wrapped, previousProgram_) && WriteValue(key, type, wrapped.c_str(), nullptr);
 }
 
 void AssociationManager::RewriteDdeExec(HKEY root, const std::string& classPath, const char* verb)
@@ -431,6 +488,8 @@ void AssociationManager::SaveCheckAssociations()
             previous = Value();
         saved = WriteValue(saveKey_.get(), REG_SZ, previous.c_str(), kCheckAssociations);
     }
-    if (saved)
+    if (saved) {
+        FlushRecords();
         WriteValue(browser.get(), REG_SZ, "no", kCheckAssociations);
+    }
 }
