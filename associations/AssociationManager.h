@@ -125,10 +125,12 @@ private:
     std::vector<std::string> Programs() const { return {ProgramPath(), previousProgram_}; }
     bool IsHeld(HKEY root, const std::string& path) const;
     void NoteHeld(HKEY root, const std::string& path, const std::string& where, const std::string& found);
-    bool ClassHeld(HKEY root, const std::string& classPath);
+    bool FoundBefore(const char* record, const std::string& path, const std::string& found);
+    bool ClassHeld(HKEY root, const std::string& classPath, const char* record);
     bool ExtensionHeld(HKEY root, const std::string& path, const char* className, const char* record);
-    bool ServerHeld(HKEY root, const std::string& serverPath);
-    HandlerOwner ClassOwner(HKEY root, const std::string& classPath, std::string& where, std::string& found);
+    bool ServerHeld(HKEY root, const std::string& serverPath, const char* record);
+    HandlerOwner ClassOwner(HKEY root, const std::string& classPath, std::string& where, std::string& found,
+                            std::string& foundPath);
     void FlushRecords();
     void FlushClasses(HKEY root);
     bool SetMainData();

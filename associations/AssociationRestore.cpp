@@ -101,13 +101,14 @@ bool AssociationManager::GiveUpHeldItem(HKEY root, const std::string& recordPath
 {
     bool held = false;
     if (recordPath == ClsidServerPath(kClassesPrefix)) {
-        held = ServerHeld(root, recordPath);
+        held = ServerHeld(root, recordPath, record.c_str());
     } else if (recordPath != ClsidClassPath(kClassesPrefix)) {
         const char* className = nullptr;
         for (const ExtensionPair& pair : kExtensionPairs)
             if (recordPath == ItemPath(kClassesPrefix, pair.extension))
                 className = pair.className;
-        held = className ? ExtensionHeld(root, recordPath, className, record.c_str()) : ClassHeld(root, recordPath);
+        held = className ? ExtensionHeld(root, recordPath, className, record.c_str())
+                         : ClassHeld(root, recordPath, record.c_str());
     }
     if (held)
         DropRecord(root, recordPath);

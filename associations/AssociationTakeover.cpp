@@ -24,6 +24,14 @@ bool CopyMachineKey(const std::string& path, HKEY target)
     return CopyKeyTree(HKEY_LOCAL_MACHINE, path.c_str(), target);
 }
 
+// A key the takeover may make from the machine-wide one: there, and missing
+// under the root. One under the root that only cannot be written (a
+// read-only key) is the user's and stays as it is.
+bool IsMissingMachineCopy(HKEY root, const std::string& path)
+{
+    return AssociationKeyExists(HKEY_LOCAL_MACHINE, path) && !AssociationKeyExists(root, path);
+}
+
 } // namespace
 
 std::string CommandProgram(const char* programPath)
@@ -186,7 +194,7 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
     bool serverRecorded = ReadRecord(root, server, serverRecord);
     bool classSaved = ReadRecord(root, classPath, classRecord) && classRecord == kSaveRestore;
     unique_hkey key;
-    if (resuming_ && ServerHeld(root, server)) {
+    if (resuming_ && ServerHeld(root, server, serverRecorded ? serverRecord.c_str() : nullptr)) {
         result = 1;
     } else if (serverRecorded && serverRecord == kSaveRestore) {
         if (OpenAssociationKey(root, server, key))
@@ -348,7 +356,7 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
         else if ((!ReadValue(key.get(), nullptr, nullptr) || std::strcmp(Value(), className) != 0) &&
                  SaveKeyCopy(path, root) && WriteRecord(root, path, kSaveRestore))
             result = SetExtensionClass(key.get(), className);
-    } else if (!IsMachineRoot(root) && (recorded || AssociationKeyExists(HKEY_LOCAL_MACHINE, path)) &&
+    } else if (!IsMachineRoot(root) && (recorded || IsMissingMachineCopy(root, path)) &&
                BeginCreatedKey(root, path, path)) {
         if (CreateFromMachineKey(root, path, key))
             result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
@@ -369,7 +377,7 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
     std::string record;
     bool recorded = ReadRecord(root, path, record);
     unique_hkey key;
-    if (resuming_ && ClassHeld(root, path)) {
+    if (resuming_ && ClassHeld(root, path, recorded ? record.c_str() : nullptr)) {
         result = 1;
     } else if (recorded && record == kSaveDelete && !IsEmptyKey(root, path) && AssociationKeyExists(root, path)) {
         // Created and copied by an ended run: it is finished, not made again.
@@ -378,7 +386,7 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
         Log("OpenHKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
         if (recorded || (SaveKeyCopy(path, root) && WriteRecord(root, path, kSaveRestore)))
             result = RewriteClassCommands(root, path) ? 1 : 0;
-    } else if (!IsMachineRoot(root) && (recorded || AssociationKeyExists(HKEY_LOCAL_MACHINE, path)) &&
+    } else if (!IsMachineRoot(root) && (recorded || IsMissingMachineCopy(root, path)) &&
                BeginCreatedKey(root, path, path)) {
         bool copied = CreateFromMachineKey(root, path, key);
         key.reset();

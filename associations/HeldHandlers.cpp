@@ -35,7 +35,7 @@ void AssociationManager::NoteHeld(HKEY root, const std::string& path, const std:
 // program's command anywhere makes the class another program's; one still
 // the browser's alone makes it unfinished.
 HandlerOwner AssociationManager::ClassOwner(HKEY root, const std::string& classPath, std::string& where,
-                                            std::string& found)
+                                            std::string& found, std::string& foundPath)
 {
     HandlerOwner owner = HandlerOwner::Neutral;
     for (const char* verb : {"open", "opennew"}) {
@@ -53,6 +53,7 @@ HandlerOwner AssociationManager::ClassOwner(HKEY root, const std::string& classP
         if (command == HandlerOwner::Other) {
             where = Where(from, commandPath);
             found = Value();
+            foundPath = commandPath;
             return command;
         }
         if (command == HandlerOwner::Browser)
@@ -63,23 +64,41 @@ HandlerOwner AssociationManager::ClassOwner(HKEY root, const std::string& classP
     return owner;
 }
 
-bool AssociationManager::ClassHeld(HKEY root, const std::string& classPath)
+// Another program's command that the record found as it is now was there
+// before the takeover: it is no later choice. RECORD null: no record.
+bool AssociationManager::FoundBefore(const char* record, const std::string& path, const std::string& found)
+{
+    unique_hkey before;
+    bool open = false;
+    if (record && std::strcmp(record, kSaveRestore) == 0)
+        open = OpenAssociationKey(root_, FolderPath(FOLDER_SAVE) + "\\" + path, before, KEY_READ);
+    else if (record && std::strcmp(record, kSaveDelete) == 0)
+        open = OpenAssociationKey(HKEY_LOCAL_MACHINE, path, before, KEY_READ);
+    return open && ReadValue(before.get(), nullptr, nullptr) && found == Value();
+}
+
+bool AssociationManager::ClassHeld(HKEY root, const std::string& classPath, const char* record)
 {
     std::string where;
     std::string found;
-    if (ClassOwner(root, classPath, where, found) != HandlerOwner::Other)
+    std::string foundPath;
+    if (ClassOwner(root, classPath, where, found, foundPath) != HandlerOwner::Other ||
+        FoundBefore(record, foundPath, found))
         return false;
     NoteHeld(root, classPath, where, found);
     return true;
 }
 
-bool AssociationManager::ServerHeld(HKEY root, const std::string& serverPath)
+bool AssociationManager::ServerHeld(HKEY root, const std::string& serverPath, const char* record)
 {
     unique_hkey key;
     if (!OpenAssociationKey(root, serverPath, key, KEY_READ) || !ReadValue(key.get(), nullptr, nullptr) ||
         CommandOwner(Value(), Programs()) != HandlerOwner::Other)
         return false;
-    NoteHeld(root, serverPath, Where(root, serverPath), Value());
+    std::string found = Value();
+    if (FoundBefore(record, serverPath, found))
+        return false;
+    NoteHeld(root, serverPath, Where(root, serverPath), found);
     return true;
 }
 
@@ -94,13 +113,7 @@ bool AssociationManager::ExtensionHeld(HKEY root, const std::string& path, const
         std::strcmp(Value(), className) == 0)
         return false;
     std::string found = Value();
-    unique_hkey before;
-    bool kept = false;
-    if (record && std::strcmp(record, kSaveRestore) == 0)
-        kept = OpenAssociationKey(root_, FolderPath(FOLDER_SAVE) + "\\" + path, before, KEY_READ);
-    else if (record && std::strcmp(record, kSaveDelete) == 0)
-        kept = OpenAssociationKey(HKEY_LOCAL_MACHINE, path, before, KEY_READ);
-    if (kept && ReadValue(before.get(), nullptr, nullptr) && found == Value())
+    if (FoundBefore(record, path, found))
         return false;
     NoteHeld(root, path, Where(root, path), found);
     return true;

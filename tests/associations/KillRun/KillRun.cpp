@@ -1,8 +1,11 @@
 // RoundTripKill: "-INSTALL" and "-UNINSTALL" stopped right after their Nth
 // registry change, for every N from the first to the last, each followed by
-// the commands a user would run next ("-INSTALL" then "-UNINSTALL", or
-// "-UNINSTALL" again), and the registry compared with the starting state
-// byte for byte.
+// each of the commands a user may run next: after a stopped "-INSTALL",
+// "-INSTALL" (which must end where an uninterrupted one ends) then
+// "-UNINSTALL", or "-UNINSTALL" at once; after a stopped "-UNINSTALL",
+// "-UNINSTALL" again, or "-INSTALL" (again where an uninterrupted one ends)
+// then "-UNINSTALL". Every road must end in the starting state, byte for
+// byte. A stop counts as identical only when all its roads do.
 //
 //   RoundTripKill PROGRAM [win2k]
 //
@@ -217,21 +220,51 @@ struct Tally {
     int identical = 0;
 };
 
-// After a recovery: the registry as it started, the save area gone, and the
-// recovery's commands reported success.
-void Judge(const World& start, bool windows2000, bool succeeded, const char* what, DWORD n, Tally& tally)
+// After a recovery: the registry as WANT has it (the start, or the end of an
+// uninterrupted "-INSTALL"), the save area gone or kept as AREA says, and
+// the recovery's commands reported success.
+bool Judge(const World& want, bool windows2000, bool succeeded, bool area, const char* what, DWORD n)
 {
-    std::string now = Compared(Take(start.places));
-    std::string want = Compared(start);
-    bool same = now == want && !SaveAreaLeft(windows2000) && succeeded;
-    tally.identical += same ? 1 : 0;
+    std::string now = Compared(Take(want.places));
+    std::string wanted = Compared(want);
+    bool same = now == wanted && SaveAreaLeft(windows2000) == area && succeeded;
     if (!same) {
         printf("  %s ended after change %lu: %s%s%s\n", what, static_cast<unsigned long>(n),
-               succeeded ? "" : "a recovery command failed; ", now == want ? "" : "registry differs; ",
-               SaveAreaLeft(windows2000) ? "save area left" : "");
-        if (now != want)
-            ShowDifference(want, now);
+               succeeded ? "" : "a recovery command failed; ", now == wanted ? "" : "registry differs; ",
+               SaveAreaLeft(windows2000) == area ? "" : area ? "save area missing" : "save area left");
+        if (now != wanted)
+            ShowDifference(wanted, now);
     }
+    return same;
+}
+
+// The main key's values ("FileName", "Folder", "Key"), which a finished
+// takeover must leave as an uninterrupted one does.
+std::string MainValues()
+{
+    KeyImage main = Capture(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Quillet\\Main");
+    main.subkeys.clear();
+    main.subkeyNames.clear();
+    std::string out;
+    Dump(main, "HKCU\\SOFTWARE\\Orvane\\Quillet\\Main", out);
+    return out;
+}
+
+// From a stop: "-INSTALL", which must end as the uninterrupted one did
+// (INSTALLED, MAIN), then "-UNINSTALL" back to START.
+bool InstallThenUninstall(const World& start, const World& installed, const std::string& main, bool windows2000,
+                          const char* what, DWORD n)
+{
+    bool done = Run("-INSTALL") == kInstallDone;
+    bool same = Judge(installed, windows2000, done, true, what, n);
+    if (MainValues() != main) {
+        printf("  %s ended after change %lu, then -INSTALL: the main key's values differ\n", what,
+               static_cast<unsigned long>(n));
+        ShowDifference(main, MainValues());
+        same = false;
+    }
+    bool removed = Run("-UNINSTALL") == kUninstallRestored;
+    return Judge(start, windows2000, removed, false, what, n) && same;
 }
 
 // Every change is a kill point, or with QUILLET_KILL_STRIDE=N every Nth
@@ -244,40 +277,44 @@ bool IsKillPoint(size_t n, size_t count)
     return stride <= 1 || n == 0 || n + 1 == count || n % stride == 0;
 }
 
-Tally KillInstall(const World& start, bool windows2000)
+Tally KillInstall(const World& start, const World& installed, const std::string& main, bool windows2000)
 {
     Tally tally;
     std::vector<World> stops = StatesAfterEachChange(start, "-INSTALL");
     for (size_t n = 0; n < stops.size(); ++n) {
         if (!IsKillPoint(n, stops.size()))
             continue;
-        PutBack(stops[n]);
+        DWORD stop = static_cast<DWORD>(n + 1);
         ++tally.kills;
-        int again = Run("-INSTALL");
-        int removed = Run("-UNINSTALL");
-        Judge(start, windows2000, again == kInstallDone && removed == kUninstallRestored, "-INSTALL",
-              static_cast<DWORD>(n + 1), tally);
+        PutBack(stops[n]);
+        bool same = InstallThenUninstall(start, installed, main, windows2000, "-INSTALL", stop);
+        PutBack(stops[n]);
+        // Every stop is after the save area's first change: there is a
+        // takeover to give back.
+        bool removed = Run("-UNINSTALL") == kUninstallRestored;
+        same = Judge(start, windows2000, removed, false, "-INSTALL (then -UNINSTALL)", stop) && same;
+        tally.identical += same ? 1 : 0;
     }
     return tally;
 }
 
-Tally KillUninstall(const World& start, bool windows2000)
+Tally KillUninstall(const World& start, const World& installed, const std::string& main, bool windows2000)
 {
     Tally tally;
-    PutBack(start);
-    if (Run("-INSTALL") != kInstallDone)
-        return tally;  // nothing taken over, nothing to end
-    World installed = Take(start.places);
     std::vector<World> stops = StatesAfterEachChange(installed, "-UNINSTALL");
     for (size_t n = 0; n < stops.size(); ++n) {
         if (!IsKillPoint(n, stops.size()))
             continue;
-        PutBack(stops[n]);
+        DWORD stop = static_cast<DWORD>(n + 1);
         ++tally.kills;
+        PutBack(stops[n]);
         // Ended after its last change, the restore was done: "not installed".
         int again = Run("-UNINSTALL");
-        Judge(start, windows2000, again == kUninstallRestored || again == kUninstallNotInstalled, "-UNINSTALL",
-              static_cast<DWORD>(n + 1), tally);
+        bool same = Judge(start, windows2000, again == kUninstallRestored || again == kUninstallNotInstalled, false,
+                          "-UNINSTALL", stop);
+        PutBack(stops[n]);
+        same = InstallThenUninstall(start, installed, main, windows2000, "-UNINSTALL (then -INSTALL)", stop) && same;
+        tally.identical += same ? 1 : 0;
     }
     return tally;
 }
@@ -295,8 +332,15 @@ int main(int argc, char** argv)
     lstrcpynA(g_launcher.productCaption, "Quillet", sizeof g_launcher.productCaption);
     SetRegistryChangeObserver(OnRegistryChange);
     World start = Take(Places(windows2000));
-    Tally install = KillInstall(start, windows2000);
-    Tally uninstall = KillUninstall(start, windows2000);
+    // A state whose takeover is refused has nothing to stop.
+    Tally install;
+    Tally uninstall;
+    if (Run("-INSTALL") == kInstallDone) {
+        World installed = Take(start.places);
+        std::string main = MainValues();
+        install = KillInstall(start, installed, main, windows2000);
+        uninstall = KillUninstall(start, installed, main, windows2000);
+    }
     PutBack(start);
     printf("ROW %d %d %d %d\n", install.kills, install.identical, uninstall.kills, uninstall.identical);
     return install.kills == install.identical && uninstall.kills == uninstall.identical ? 0 : 1;
