@@ -144,6 +144,8 @@ private:
     int WrapServer(HKEY server);
     int SetExtensionClass(HKEY key, const char* className);
     bool CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key);
+    void RepairFromCopy(HKEY root, const std::string& path);
+    bool IsWholeCopy(HKEY root, const std::string& path, HKEY sourceRoot, const std::string& sourcePath);
     bool BeginCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath);
     void DropCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath);
     bool RewriteClassCommands(HKEY root, const std::string& classPath);

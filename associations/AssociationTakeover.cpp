@@ -193,6 +193,8 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
     std::string classRecord;
     bool serverRecorded = ReadRecord(root, server, serverRecord);
     bool classSaved = ReadRecord(root, classPath, classRecord) && classRecord == kSaveRestore;
+    if (serverRecorded && serverRecord == kSaveRestore)
+        RepairFromCopy(root, server);
     unique_hkey key;
     if (resuming_ && ServerHeld(root, server, serverRecorded ? serverRecord.c_str() : nullptr)) {
         result = 1;
@@ -249,7 +251,8 @@ int AssociationManager::CreateClass(HKEY root, const char* prefix)
     std::string record;
     unique_hkey key;
     // Made whole by an ended run: it goes on from there.
-    if (ReadRecord(root, server, record) && record == kSaveDelete && OpenAssociationKey(root, server, key) &&
+    if (ReadRecord(root, server, record) && record == kSaveDelete &&
+        IsWholeCopy(root, classPath, HKEY_LOCAL_MACHINE, classPath) && OpenAssociationKey(root, server, key) &&
         ReadValue(key.get(), nullptr, nullptr))
         return SaveServerCommand(key.get()) ? WrapServer(key.get()) : 0;
     key.reset();
@@ -287,19 +290,20 @@ bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path
 bool AssociationManager::BeginCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath)
 {
     std::string record;
-    if (ReadRecord(root, recordPath, record)) {
-        if (record != kSaveDelete)
-            return false;
+    bool recorded = ReadRecord(root, recordPath, record);
+    if (recorded && record != kSaveDelete)
+        return false;
+    if (recorded)
         DeleteKeyTree(root, keyPath);
-        return true;
-    }
+    // An uninstall ended while it dropped the records may have taken a
+    // parent's record and left the key's own: the parents are recorded again.
     for (const std::string& parent : MissingParents(root, keyPath)) {
         if (!WriteRecord(root, parent, kSaveDelete)) {
             DropCreatedKey(root, recordPath, keyPath);
             return false;
         }
     }
-    if (WriteRecord(root, recordPath, kSaveDelete))
+    if (recorded || WriteRecord(root, recordPath, kSaveDelete))
         return true;
     DropCreatedKey(root, recordPath, keyPath);
     return false;
@@ -324,6 +328,38 @@ void AssociationManager::DropCreatedKey(HKEY root, const std::string& recordPath
     }
 }
 
+// A key with a "-@RESTORE" record that is missing, or lacks keys of its
+// saved copy, was being given back by an uninstall that was ended: the copy
+// goes back in whole first, and the takeover starts from it again.
+void AssociationManager::RepairFromCopy(HKEY root, const std::string& path)
+{
+    std::string copyPath = FolderPath(FOLDER_SAVE) + "\\" + path;
+    if (AssociationKeyExists(root_, copyPath) && !IsWholeCopy(root, path, root_, copyPath))
+        RestoreKeyCopy(path, root);
+}
+
+// True when every key below SOURCEPATH under SOURCEROOT is there below PATH
+// under ROOT too. The takeover deletes no key but the DDE keys (on
+// Windows 2000), which are not compared.
+bool AssociationManager::IsWholeCopy(HKEY root, const std::string& path, HKEY sourceRoot,
+                                     const std::string& sourcePath)
+{
+    if (!AssociationKeyExists(root, path))
+        return false;
+    unique_hkey source;
+    if (RegOpenKeyExA(sourceRoot, sourcePath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, source.put()) != ERROR_SUCCESS)
+        return true;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(source.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return true;
+        if (lstrcmpiA(name, "ddeexec") != 0 &&
+            !IsWholeCopy(root, path + "\\" + name, sourceRoot, sourcePath + "\\" + name))
+            return false;
+    }
+}
+
 // The extension's default value becomes its class; the type stays.
 int AssociationManager::SetExtensionClass(HKEY key, const char* className)
 {
@@ -343,6 +379,8 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
     int result = 0;
     std::string record;
     bool recorded = ReadRecord(root, path, record);
+    if (recorded && record == kSaveRestore)
+        RepairFromCopy(root, path);
     unique_hkey key;
     if (resuming_ && ExtensionHeld(root, path, className, recorded ? record.c_str() : nullptr)) {
         result = 1;
@@ -376,10 +414,13 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
     int result = 0;
     std::string record;
     bool recorded = ReadRecord(root, path, record);
+    if (recorded && record == kSaveRestore)
+        RepairFromCopy(root, path);
     unique_hkey key;
     if (resuming_ && ClassHeld(root, path, recorded ? record.c_str() : nullptr)) {
         result = 1;
-    } else if (recorded && record == kSaveDelete && !IsEmptyKey(root, path) && AssociationKeyExists(root, path)) {
+    } else if (recorded && record == kSaveDelete && !IsEmptyKey(root, path) &&
+               IsWholeCopy(root, path, HKEY_LOCAL_MACHINE, path)) {
         // Created and copied by an ended run: it is finished, not made again.
         result = RewriteClassCommands(root, path) ? 1 : 0;
     } else if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
@@ -442,8 +483,17 @@ void AssociationManager::RewriteCommand(HKEY root, const std::string& classPath,
         }
         unique_hkey machine;
         if (OpenAssociationKey(HKEY_LOCAL_MACHINE, commandPath, machine, KEY_READ) &&
-            ReadValue(machine.get(), &type, nullptr))
+            ReadValue(machine.get(), &type, nullptr)) {
             WrapCommand(command.get(), type, Value());
+        } else if (std::strcmp(verb, "opennew") == 0 && !IsMachineRoot(root) && IsEmptyKey(root, commandPath) &&
+                   !AssociationKeyExists(HKEY_LOCAL_MACHINE, commandPath) &&
+                   !AssociationKeyExists(root_, FolderPath(FOLDER_SAVE) + "\\" + commandPath)) {
+            // Neither the key before the takeover nor the machine-wide one
+            // had it: an ended run created it and was stopped before it
+            // could take the verb away again.
+            command.reset();
+            DeleteKeyTree(root, classPath + "\\shell\\opennew");
+        }
     } else if (!IsMachineRoot(root) && OpenOrCreateAssociationKey(root, commandPath, command, kCopyTargetAccess)) {
         if (CopyMachineKey(commandPath, command.get())) {
             if (ReadValue(command.get(), &type, nullptr))

@@ -45,6 +45,15 @@ bool TakeOver(AssociationManager& manager, const char* program, const char* prod
     return done && manager.IsTakeoverComplete(program, product, HKEY_LOCAL_MACHINE);
 }
 
+bool FinishMachineRestore(AssociationManager& manager, const char* program, const char* product)
+{
+    if (!IsWindows2000() || manager.IsTakenOver(program, product, HKEY_CURRENT_USER) ||
+        !manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE))
+        return true;
+    manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
+    return !manager.RestoreIncomplete();
+}
+
 // Shift becomes the bypass key of a fresh installation, before its first
 // change: a takeover ended and finished later keeps the same settings as
 // one run through, and a later run never resets the user's choice.
@@ -67,6 +76,11 @@ int InstallAction()
     DeleteFileA(log.c_str());
     manager.SetLogFile(log.c_str());
 
+    // An uninstall ended on Windows 2000 after it gave the per-user root
+    // back leaves the machine-wide one half given back; the per-user
+    // takeover copies its keys, so that restore is finished first.
+    if (!FinishMachineRestore(manager, program, product))
+        return kInstallRefused;
     // A save area means a takeover began: its handlers are wrapped in part
     // or in whole, and the check for the browser alone would refuse them.
     if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER)) {

@@ -242,6 +242,7 @@ kill_state() {
     wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
     [ -f "$dir/state.reg" ] && "$source_dir/tools/load-browser-registry" "$dir/state.reg"
     wine "$kill" "$quillet_win" $([ "$version" = win2k ] && echo win2k) >"$out/kills.txt" 2>&1
+    local judged=$?
     stop_server "$prefix"
     unset WINEPREFIX
     row=$(sed -n 's/^ROW //p' "$out/kills.txt" | tr -d '\r')
@@ -250,7 +251,7 @@ kill_state() {
     printf '%-28s %8s %10s %10s %10s\n' "$name" "$1" "$2" "$3" "$4"
     grep -v '^ROW ' "$out/kills.txt" | head -n 40
     kill_totals=($((kill_totals[0] + $1)) $((kill_totals[1] + $2)) $((kill_totals[2] + $3)) $((kill_totals[3] + $4)))
-    [ "$1" = "$2" ] && [ "$3" = "$4" ] && grep -q '^ROW ' "$out/kills.txt"
+    [ "$1" = "$2" ] && [ "$3" = "$4" ] && grep -q '^ROW ' "$out/kills.txt" && [ "$judged" = 0 ]
 }
 
 mkdir -p "$work"
