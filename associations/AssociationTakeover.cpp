@@ -338,23 +338,32 @@ void AssociationManager::RepairFromCopy(HKEY root, const std::string& path)
         RestoreKeyCopy(path, root);
 }
 
-// True when every key below SOURCEPATH under SOURCEROOT is there below PATH
-// under ROOT too. The takeover deletes no key but the DDE keys (on
-// Windows 2000), which are not compared.
+// True when every key and value below SOURCEPATH under SOURCEROOT is there
+// below PATH under ROOT too. The takeover deletes no key or value but the
+// DDE keys on Windows 2000, which are not compared there.
 bool AssociationManager::IsWholeCopy(HKEY root, const std::string& path, HKEY sourceRoot,
                                      const std::string& sourcePath)
 {
-    if (!AssociationKeyExists(root, path))
+    unique_hkey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return false;
     unique_hkey source;
-    if (RegOpenKeyExA(sourceRoot, sourcePath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, source.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(sourceRoot, sourcePath.c_str(), 0, KEY_READ, source.put()) != ERROR_SUCCESS)
         return true;
-    char name[256];
+    char name[16384];
     for (DWORD i = 0;; ++i) {
         DWORD length = sizeof name;
+        if (RegEnumValueA(source.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (RegQueryValueExA(key.get(), name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return false;
+    }
+    bool windows2000 = IsWindows2000();
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
         if (RegEnumKeyExA(source.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return true;
-        if (lstrcmpiA(name, "ddeexec") != 0 &&
+        if ((!windows2000 || lstrcmpiA(name, "ddeexec") != 0) &&
             !IsWholeCopy(root, path + "\\" + name, sourceRoot, sourcePath + "\\" + name))
             return false;
     }
