@@ -11,6 +11,7 @@
 Function ${UN}WaitUntilQuilletIsIdle
     Push $0
     Push $1
+    Push $2
     StrCpy $1 0
     StrCpy $R8 done
 windows:
@@ -32,13 +33,23 @@ windows:
         IntOp $1 $1 + 500
         Goto windows
     ${EndIf}
-    StrCpy $0 ${HOOK_LIBRARY_ASK_AFTER_MS}
-    ${If} ${Silent}
-        IntOp $0 $WaitLimitMs - $1
-        ${If} $0 < ${HOOK_LIBRARY_SILENT_MIN_MS}
-            StrCpy $0 ${HOOK_LIBRARY_SILENT_MIN_MS}
+    ; The list above holds this session's windows only. A Quillet of another
+    ; session (another user's, or this user's after a switch) tracks windows
+    ; that cannot be listed from here: it has to end as well.
+    Call ${UN}RemainingWaitMs
+    System::Call '${PELLOW}::IsCloseModule(m "$INSTDIR\Quillet.exe", i r0) i .r2'
+    IntOp $2 $2 & 0xFF
+    ${If} $2 = 0
+        ${IfNot} ${Silent}
+            MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(Q_QUILLET_ELSEWHERE)" IDRETRY windows
+            StrCpy $R8 cancel
+            Goto end
         ${EndIf}
+        !insertmacro SETUP_LOG "${UN}" "$(Q_QUILLET_ELSEWHERE)"
+        StrCpy $R8 timeout
+        Goto end
     ${EndIf}
+    Call ${UN}RemainingWaitMs
     Push $0
     Call ${UN}WaitForHookLibrary
     Pop $0
@@ -52,8 +63,22 @@ windows:
         StrCpy $R8 timeout
     ${EndIf}
 end:
+    Pop $2
     Pop $1
     Pop $0
+FunctionEnd
+
+; How long the next wait may last into $0: a silent run has what is left of
+; its time ($1 spent), at least a short slice; a run with pages asks after
+; a few seconds.
+Function ${UN}RemainingWaitMs
+    StrCpy $0 ${HOOK_LIBRARY_ASK_AFTER_MS}
+    ${If} ${Silent}
+        IntOp $0 $WaitLimitMs - $1
+        ${If} $0 < ${HOOK_LIBRARY_SILENT_MIN_MS}
+            StrCpy $0 ${HOOK_LIBRARY_SILENT_MIN_MS}
+        ${EndIf}
+    ${EndIf}
 FunctionEnd
 
 ; Ends the run when Quillet did not become idle; nothing is changed yet.
