@@ -1,7 +1,10 @@
 ; The uninstaller: the same wait as an update, then "Quillet.exe -UNINSTALL"
-; gives the links back from the save area. Only a complete restore lets the
-; files go: with keys still wrapped, Quillet.exe must stay to run them, and
-; the save area must stay for the next try.
+; gives the running user's links back from the save area. Only a complete
+; restore lets the files go: with keys still wrapped, Quillet.exe must stay
+; to run them, and the save area must stay for the next try. Nor do they go
+; while another user's links still run Quillet (UserRecords.nsh): those
+; users get theirs back at their next logon (ActiveSetup.nsh), which runs
+; this uninstaller too, and the last one removes the files.
 !define PRODUCT_KEY "SOFTWARE\Orvane\Quillet"
 !define CLEANUP_COPY "QuilletUninstallCleanup.exe"
 !define CLEANUP_SWITCH "/CLEANUP"
@@ -208,6 +211,8 @@ Function un.LogonTakeover
         Call un.AccountName
         ${un.Log} "$(Q_TAKEOVER_DONE) $R9"
         ${un.Log} "$(Q_LOG_EXIT) ${EXIT_DONE}"
+        ; Quit in un.onInit answers 2 unless told otherwise.
+        SetErrorLevel ${EXIT_DONE}
     ${Else}
         ${un.Log} "$(Q_FINISH_PARTLY)"
         ${un.Log} "$(Q_LOG_EXIT) ${EXIT_PARTLY}"
