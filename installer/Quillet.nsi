@@ -77,6 +77,8 @@ Var HeldNote
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipFolderOnUpdate
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The details stay until Next, so that what the setup did (and left) can be read.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_FINISHPAGE_TEXT "$FinishNote"
 !insertmacro MUI_PAGE_FINISH
 

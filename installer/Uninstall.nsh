@@ -115,8 +115,10 @@ Function un.RemoveFiles
     Call un.RemoveMachineProductKey
     Call un.UserRecordsFolder
     RMDir $R9
-    RMDir "$R9\.."
-    RMDir "$R9\..\.."
+    SetShellVarContext all
+    RMDir "$APPDATA\Orvane\Quillet"
+    RMDir "$APPDATA\Orvane"
+    SetShellVarContext current
     Call un.ReportLeftForAdministrator
     Call un.RemoveUninstaller
 FunctionEnd
