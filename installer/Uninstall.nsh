@@ -23,8 +23,10 @@ Var LogonStep
 ; When it cannot be put there, $R9 is UNINSTALL_NO_OWN_COPY and nothing is
 ; removed.
 Function un.RestoreAssociations
-    StrCpy $R9 ${QUILLET_UNINSTALL_NOTHING}
     Call un.HasSaveArea
+    ${If} $R9 = 0
+        !insertmacro HAS_SAVE_AREA HKLM
+    ${EndIf}
     ${If} $R9 = 0
         StrCpy $R9 ${QUILLET_UNINSTALL_NOTHING}
         Return
@@ -94,12 +96,12 @@ Function un.RemoveMachineProductKey
     Pop $0
 FunctionEnd
 
-; What belongs to the running user alone.
+; What belongs to the running user alone. The user's copy of the logon
+; step's Version stays while the step does, or every logon would run it.
 Function un.RemoveUserParts
     !insertmacro REMOVE_SHORTCUTS
     DeleteRegKey HKCU "${PRODUCT_KEY}"
     DeleteRegKey /ifempty HKCU "SOFTWARE\Orvane"
-    DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
 FunctionEnd
 
 Function un.RemoveFiles
@@ -112,6 +114,11 @@ Function un.RemoveFiles
     Delete "$INSTDIR\HookWnd.log"
     DeleteRegKey HKLM "${PROGRAMS_ENTRY}"
     DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
+    ClearErrors
+    ReadRegStr $R9 HKLM "${ACTIVE_SETUP_KEY}" "StubPath"
+    ${If} ${Errors}
+        DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
+    ${EndIf}
     Call un.RemoveMachineProductKey
     Call un.UserRecordsFolder
     RMDir $R9

@@ -18,6 +18,17 @@
 !define SDDL_REVISION_1 1
 !define DACL_SECURITY_INFORMATION 4
 
+; 1 into $R9 while this user has a save area under ROOT (HKCU, or HKLM on
+; Windows 2000, where the machine-wide one is shared by all users), else 0.
+!macro HAS_SAVE_AREA ROOT
+    ClearErrors
+    EnumRegKey $R9 ${ROOT} "${SAVE_AREA}" 0
+    ${If} ${Errors}
+        StrCpy $R9 0
+    ${Else}
+        StrCpy $R9 1
+    ${EndIf}
+!macroend
 !macro USER_RECORD_FUNCTIONS UN
 ; The folder into $R9.
 Function ${UN}UserRecordsFolder
@@ -42,36 +53,25 @@ Function ${UN}AccountName
     Pop $0
 FunctionEnd
 
-; This user's record file into $R9; the id is made the first time.
+; This user's record file into $R9. The id is made when $R9 is "create" and
+; the user has none yet; a user without one gets "".
 Function ${UN}OwnUserRecord
     Push $0
     ReadRegStr $0 HKCU "${USER_RECORD_ID_KEY}" "${USER_RECORD_ID_VALUE}"
     ${If} $0 == ""
+    ${AndIf} $R9 == "create"
         System::Call 'ole32::CoCreateGuid(g .r0) i'
         WriteRegStr HKCU "${USER_RECORD_ID_KEY}" "${USER_RECORD_ID_VALUE}" $0
     ${EndIf}
     Call ${UN}UserRecordsFolder
     StrCpy $R9 "$R9\$0"
+    ${IfThen} $0 == "" ${|} StrCpy $R9 "" ${|}
     Pop $0
 FunctionEnd
 
-; 1 into $R9 while this user has a save area (under either root: on
-; Windows 2000 the machine-wide one is shared), else 0.
+; 1 into $R9 while this user has a save area in the running user's hive.
 Function ${UN}HasSaveArea
-    StrCpy $R9 1
-    ClearErrors
-    EnumRegKey $R9 HKCU "${SAVE_AREA}" 0
-    ${IfNot} ${Errors}
-        StrCpy $R9 1
-        Return
-    ${EndIf}
-    ClearErrors
-    EnumRegKey $R9 HKLM "${SAVE_AREA}" 0
-    ${If} ${Errors}
-        StrCpy $R9 0
-    ${Else}
-        StrCpy $R9 1
-    ${EndIf}
+    !insertmacro HAS_SAVE_AREA HKCU
 FunctionEnd
 
 ; This user's file says what the registry says: it is there exactly while
@@ -82,6 +82,7 @@ Function ${UN}SyncUserRecord
     Push $1
     Call ${UN}HasSaveArea
     StrCpy $1 $R9
+    ${IfThen} $1 = 1 ${|} StrCpy $R9 "create" ${|}
     Call ${UN}OwnUserRecord
     StrCpy $0 $R9
     ${If} $1 = 1
@@ -92,7 +93,7 @@ Function ${UN}SyncUserRecord
             FileWrite $1 "$R9$\r$\n"
             FileClose $1
         ${EndIf}
-    ${Else}
+    ${ElseIf} $0 != ""
         Delete $0
     ${EndIf}
     Pop $1
@@ -108,6 +109,7 @@ Function un.OtherUserRecords
     Push $1
     Push $2
     Push $3
+    StrCpy $R9 ""
     Call un.OwnUserRecord
     StrCpy $3 $R9
     Call un.UserRecordsFolder
