@@ -59,6 +59,7 @@ Var TakeoverDone
 Var FinishNote
 Var WelcomeText
 Var HeldNote
+Var TakeoverAccount
 
 ; The product's own artwork instead of NSIS's.
 !define MUI_ICON "${SOURCE_DIR}/ui/icons/program.ico"

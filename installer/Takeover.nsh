@@ -124,6 +124,7 @@ Function RunTakeover
     ${AndIfNot} ${Errors}
         StrCpy $TakeoverDone 1
         Call AccountName
+        StrCpy $TakeoverAccount $R9
         ${Log} "$(Q_TAKEOVER_DONE) $R9"
         ${Log} "$(Q_OTHER_USERS_LATER)"
         Call ReadHeldLines

@@ -21,8 +21,9 @@
 #   4. A takeover refused (another browser holds http), an update after
 #      another browser took http (the note names it and leaves it), an
 #      uninstall that cannot run Quillet.exe (exit 3, everything kept) and
-#      one with Quillet.exe missing (the uninstaller's own copy gives the
-#      links back), with a lock snapshot left in the Lock key (kept).
+#      one with Quillet.exe and Pellow.dll missing (the uninstaller's own
+#      copies give the links back), with a lock snapshot left in the Lock key
+#      (kept).
 #
 # A second user is simulated the way one Wine prefix allows: its user.reg,
 # the one registry hive per user, is swapped while the server is down.
@@ -391,7 +392,7 @@ check "the update kept the rest of the takeover" [ "${wrapped#"$wrapped_browser"
 
 # A lock snapshot that the uninstall cannot give back (not SDDL text).
 wine reg add "$lock_key" /v SaveSD0 /t REG_DWORD /d 1 /f >/dev/null
-rm -f "$folder/Quillet.exe"
+rm -f "$folder/Quillet.exe" "$folder/Pellow.dll"
 mkdir "$folder/Quillet.exe"   # a Quillet.exe that cannot run
 quiet_uninstall
 status=$?
@@ -402,7 +403,7 @@ check "it kept the entry" key_exists "$entry"
 rmdir "$folder/Quillet.exe"
 quiet_uninstall
 status=$?
-check "an uninstall with Quillet.exe missing exits 0 (got $status)" [ $status -eq 0 ]
+check "an uninstall with Quillet.exe and Pellow.dll missing exits 0 (got $status)" [ $status -eq 0 ]
 check "its own copy of Quillet.exe gave the links back" grep -q '^Quillet.exe was missing: the uninstaller gives the links back with its own copy' <(setup_log)
 check "the other browser's http is still its own" [ "$(reg_value "$other_browser_key\shell\open\command")" = "$other_browser" ]
 wine reg delete "$other_browser_key" /f >/dev/null 2>&1   # the other browser goes
