@@ -351,7 +351,8 @@ check "the first user's links still run the installed Quillet.exe" \
 logon
 status=$?
 check "the first user's next logon gives their links back (exit 0, got $status)" [ $status -eq 0 ]
-for _ in $(seq 100); do [ -e "$folder" ] || break; sleep 0.1; done
+# The uninstaller's copy in %TEMP% removes its file and the folders once it has ended.
+for _ in $(seq 200); do [ -e "$WINEPREFIX/drive_c/Program Files/Orvane" ] || break; sleep 0.1; done
 check "the program folder is gone" [ ! -e "$folder" ]
 check "the Orvane folder is gone" [ ! -e "$WINEPREFIX/drive_c/Program Files/Orvane" ]
 check "the Start-menu folder is gone" [ ! -e "$menu" ]
@@ -376,6 +377,15 @@ check "its log names the link another browser holds" grep -qF 'Software\Classes\
 check "the other browser's http is untouched" [ "$(reg_value "$other_browser_key\shell\open\command")" = "$other_browser" ]
 check "no save area was made" key_absent 'HKCU\SOFTWARE\Orvane\Quillet\Save'
 
+# A handler that runs the installed Quillet.exe without a save area (one an
+# uninstall lost): the refusal says links were changed, and Quillet.exe stays.
+wine reg add "$other_browser_key\shell\open\command" /ve /d "$wrapped_browser -nohome %1" /f >/dev/null
+timeout 90 wine "$setup" /S /WAIT=8
+status=$?
+check "a refused takeover over a wrapped handler exits 3 (got $status)" [ $status -eq 3 ]
+check "its log says that links were changed" \
+    grep -q '^Quillet could not take every web link over, and some of them were changed already' <(setup_log)
+check "Quillet.exe stays for the handler that runs it" [ -f "$folder/Quillet.exe" -a -f "$folder/Uninstall.exe" ]
 wine reg delete "$other_browser_key" /f >/dev/null 2>&1   # Internet Explorer is the browser again
 timeout 90 wine "$setup" /S /WAIT=8
 status=$?
