@@ -421,6 +421,7 @@ other_browser_set=0
 export_keys machine "$work/after-other"
 check "every other class is what it was before" \
     same_exports "$work/before" "$work/after-other" "after the uninstall with its own copy"
+for _ in $(seq 200); do [ -e "$folder" ] || break; sleep 0.1; done
 check "the program folder is gone" [ ! -e "$folder" ]
 check "the Lock key keeps its snapshot" [ "$(reg_value "$lock_key" SaveSD0)" = 0x1 ]
 check "the log says why the Lock key stays" grep -q "^The key lock's saved snapshot was not given back" <(setup_log)
