@@ -9,6 +9,7 @@ LangString Q_FINISH_DONE ${LANG_ENGLISH} "Quillet is installed in $INSTDIR and o
 LangString Q_FINISH_PARTLY ${LANG_ENGLISH} "Quillet is installed in $INSTDIR, but it does not handle the web links yet: their handlers were left as they were.$\r$\n$\r$\nMake Internet Explorer your default browser, then run $\"Quillet.exe -INSTALL$\" or this setup program again."
 LangString Q_FINISH_CHANGED ${LANG_ENGLISH} "Quillet is installed in $INSTDIR, but it did not take every web link over. Some links were changed already (their old handlers are saved), so Quillet and its uninstaller stay: run this setup again to finish, or uninstall Quillet to give them back."
 LangString Q_FINISH_HELD ${LANG_ENGLISH} "These links were left with the program that holds them now:"
+LangString Q_FINISH_HELD_MORE ${LANG_ENGLISH} "... and more: the details list and %TEMP%\QuilletSetup.log name them all."
 LangString Q_CLOSE_WINDOWS ${LANG_ENGLISH} "Close these windows to continue:"
 LangString Q_HOOK_LIBRARY_LOADED ${LANG_ENGLISH} "A program still has Quillet's window library (Spirel.dll) loaded, so it cannot be replaced or removed yet. Close the protected browser's windows and try again."
 LangString Q_QUILLET_ELSEWHERE ${LANG_ENGLISH} "Quillet still runs in another session (another user's protected browser windows, or yours after a user switch), so its files cannot be replaced or removed yet. Close those windows and try again."

@@ -45,7 +45,10 @@ FunctionEnd
 
 ; The lines of ErrorBrowser.log that name a link another program holds now
 ; ("Held by another program ( key ) -> command"), which a takeover over an
-; installed copy leaves to that program, into $R9 ("" when there is none).
+; installed copy leaves to that program, into $R9 ("" when there is none);
+; the first HELD_FINISH_LINES of them into $R7 and their number into $R8, for
+; the finish page, which has room for a few.
+!define HELD_FINISH_LINES 3
 !define HELD_LINE_START "Held by another program"
 Function ReadHeldLines
     Push $0
@@ -54,6 +57,7 @@ Function ReadHeldLines
     Push $3
     Push $4
     StrCpy $R9 ""
+    StrCpy $R7 ""
     StrCpy $2 0
     StrLen $3 "${HELD_LINE_START}"
     ClearErrors
@@ -67,11 +71,13 @@ Function ReadHeldLines
         StrCpy $4 $1 $3
         ${If} $4 S== "${HELD_LINE_START}"
             StrCpy $R9 "$R9$\r$\n    $1"
+            ${IfThen} $2 < ${HELD_FINISH_LINES} ${|} StrCpy $R7 "$R7$\r$\n    $1" ${|}
             IntOp $2 $2 + 1
         ${EndIf}
     ${LoopUntil} $2 >= ${TAKEOVER_LOG_LINES}
     FileClose $0
 done:
+    StrCpy $R8 $2
     Pop $4
     Pop $3
     Pop $2
@@ -128,9 +134,12 @@ Function RunTakeover
         ${Log} "$(Q_TAKEOVER_DONE) $R9"
         ${Log} "$(Q_OTHER_USERS_LATER)"
         Call ReadHeldLines
-        StrCpy $HeldNote $R9
-        ${If} $HeldNote != ""
-            ${Log} "$(Q_FINISH_HELD)$HeldNote"
+        StrCpy $HeldNote $R7
+        ${If} $R9 != ""
+            ${Log} "$(Q_FINISH_HELD)$R9"
+        ${EndIf}
+        ${If} $R8 > ${HELD_FINISH_LINES}
+            StrCpy $HeldNote "$HeldNote$\r$\n    $(Q_FINISH_HELD_MORE)"
         ${EndIf}
         Pop $0
         Return
