@@ -87,7 +87,9 @@ int AssociationManager::SaveBrowser(const char* programPath, const char* product
             SetMainData();
         else if (IsMachineRoot(root_))
             Log("The machine-wide root was left ( %s ): its save area cannot be made", RootName(root_));
-        return SetSaveData();
+        int result = SetSaveData();
+        FreeBuffer();
+        return result;
     } catch (const std::bad_alloc&) {
         // Every step changes a key only after its copy and record exist, so
         // stopping here leaves a state the restore can undo.
@@ -195,6 +197,8 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
     bool classSaved = ReadRecord(root, classPath, classRecord) && classRecord == kSaveRestore;
     if (serverRecorded && serverRecord == kSaveRestore)
         RepairFromCopy(root, server);
+    if (classSaved)
+        RepairFromCopy(root, classPath);
     unique_hkey key;
     if (resuming_ && ServerHeld(root, server, serverRecorded ? serverRecord.c_str() : nullptr)) {
         result = 1;

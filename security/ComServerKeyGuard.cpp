@@ -183,6 +183,15 @@ bool HasSavedKeySecurity(int index)
                             &size) == ERROR_SUCCESS;
 }
 
+// The machine-wide keys that hold nothing (no snapshot, no holder) go.
+static void DeleteEmptySnapshotKeys()
+{
+    const std::string paths[] = {SnapshotKeyPath(), ProductKeyPath(), "SOFTWARE\\Orvane"};
+    for (const std::string& path : paths)
+        if (SHDeleteEmptyKeyA(HKEY_LOCAL_MACHINE, path.c_str()) != ERROR_SUCCESS)
+            break;
+}
+
 // The value goes, and with it the keys that held nothing else.
 void DeleteSavedKeySecurity(int index)
 {
@@ -191,10 +200,7 @@ void DeleteSavedKeySecurity(int index)
         return;
     RegDeleteValueA(key.get(), SavedValueName(index).c_str());
     key.reset();
-    const std::string paths[] = {SnapshotKeyPath(), ProductKeyPath(), "SOFTWARE\\Orvane"};
-    for (const std::string& path : paths)
-        if (SHDeleteEmptyKeyA(HKEY_LOCAL_MACHINE, path.c_str()) != ERROR_SUCCESS)
-            break;
+    DeleteEmptySnapshotKeys();
 }
 
 // Earlier versions kept the snapshot in the user's settings, which the
@@ -296,12 +302,15 @@ static void KeepLocked(HKEY key, DWORD size)
 static void SaveThenLock(HKEY key, HKEY lock, DWORD size)
 {
     unique_hlocal saved = ReadKeyDacl(key, size);
-    if (!saved || IsLockDacl(saved.get()))
+    if (!saved || IsLockDacl(saved.get())) {
+        DeleteEmptySnapshotKeys();
         return;
+    }
     if (!AddOwnHolder(lock) || !SaveKeySecurity(0, saved.get())) {
         hookLog.WriteFormat("KEY LOCK: the snapshot cannot be saved in HKLM\\%s, the key is not locked",
                             SnapshotKeyPath().c_str());
         RemoveOwnHolder(lock);
+        DeleteEmptySnapshotKeys();
         return;
     }
     if (!ApplyLock(key, saved.get())) {

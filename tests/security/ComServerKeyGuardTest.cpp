@@ -400,6 +400,7 @@ TEST_F(ComServerKeyGuardTest, TheLockItselfIsNeverSavedAsTheOriginal)
         std::string real = KeyDaclText();
         RestoreComServerKey();
         EXPECT_EQ(real, KeyDaclText());
+        EXPECT_TRUE(ProductKeyGone()) << "a run that did not lock leaves no machine-wide key";
     }
 }
 
