@@ -12,7 +12,8 @@
 #      and finishes once the window is closed and Spirel.dll is unloaded.
 #      The last update replaces a copy stamped with an older version.
 #   3. Two users: a second user's logon (Active Setup's step, run as Windows
-#      runs it) takes that user's links over; that user's quiet uninstall
+#      runs it) takes that user's links over; an uninstall gives up while a
+#      Quillet runs that the window list cannot see; that user's quiet uninstall
 #      gives them back but keeps the program for the first user, whose links
 #      still run it, and the first user's next logon gives theirs back and
 #      removes everything: files, shortcuts, the entry, the logon step, the
@@ -123,10 +124,11 @@ logon() {
     rm -f "$temp/quillet-logon.bat"
     return $status
 }
-quiet_uninstall() {  # as the entry has it, through a batch file: Wine would
-    # quote an argument with blanks, and "_?=" only counts unquoted.
+quiet_uninstall() {  # [OPTION]: as the entry has it, through a batch file:
+    # Wine would quote an argument with blanks, and "_?=" only counts unquoted.
     local quiet status
     quiet=$(reg_value "$entry" QuietUninstallString)
+    [ $# -eq 1 ] && quiet=${quiet/ _?=/ $1 _?=}
     printf '@%s\r\n' "$quiet" >"$temp/quillet-quiet-uninstall.bat"
     timeout 90 wine cmd /c 'C:\windows\temp\quillet-quiet-uninstall.bat'
     status=$?
@@ -329,6 +331,18 @@ lines=$(setup_log | wc -l)
 logon
 check "the second user's next logon runs no step again" [ "$(setup_log | wc -l)" -eq "$lines" ]
 version_installed=$(reg_value "$active_setup" Version)
+# A Quillet that the window list cannot see (another session's, here one
+# showing its settings): the uninstall waits for it, then gives up.
+wine "$folder/Quillet.exe" >/dev/null 2>&1 &
+quillet_elsewhere=$!
+sleep 2
+quiet_uninstall /WAIT=2
+status=$?
+check "an uninstall gives up while a Quillet it cannot list runs (exit 4, got $status)" [ $status -eq 4 ]
+check "its log says Quillet runs in another session" grep -q '^Quillet still runs in another session' <(setup_log)
+wine taskkill /f /im Quillet.exe >/dev/null 2>&1
+wait $quillet_elsewhere 2>/dev/null
+check "the uninstall that gave up changed nothing" cmp -s "$build/bin/Quillet.exe" "$folder/Quillet.exe"
 quiet_uninstall
 status=$?
 check "the second user's quiet uninstall exits 0 (got $status)" [ $status -eq 0 ]
