@@ -29,6 +29,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include TextFunc.nsh
+!include WordFunc.nsh
 !include MUI2.nsh
 !include ExitCodes.nsh
 !include SetupLog.nsh
@@ -56,6 +57,9 @@ Var Updating
 Var UpdateNote
 Var TakeoverDone
 Var FinishNote
+Var WelcomeText
+Var HeldNote
+Var TakeoverAccount
 
 ; The product's own artwork instead of NSIS's.
 !define MUI_ICON "${SOURCE_DIR}/ui/icons/program.ico"
@@ -69,11 +73,13 @@ Var FinishNote
 !define MUI_ABORTWARNING
 
 !define MUI_WELCOMEPAGE_TITLE "$(Q_WELCOME_TITLE)"
-!define MUI_WELCOMEPAGE_TEXT "$(Q_WELCOME_TEXT)$UpdateNote"
+!define MUI_WELCOMEPAGE_TEXT "$WelcomeText"
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipFolderOnUpdate
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+; The details stay until Next, so that what the setup did (and left) can be read.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_FINISHPAGE_TEXT "$FinishNote"
 !insertmacro MUI_PAGE_FINISH
 
@@ -89,6 +95,12 @@ Var FinishNote
 !insertmacro PELLOW_FUNCTIONS "un."
 !insertmacro QUILLET_IDLE_FUNCTIONS ""
 !insertmacro QUILLET_IDLE_FUNCTIONS "un."
+!include UserRecords.nsh
+!insertmacro USER_RECORD_FUNCTIONS ""
+!insertmacro USER_RECORD_FUNCTIONS "un."
+!include ActiveSetup.nsh
+!insertmacro ACTIVE_SETUP_FUNCTIONS ""
+!insertmacro ACTIVE_SETUP_FUNCTIONS "un."
 
 !include Takeover.nsh
 !include Shortcuts.nsh
@@ -131,6 +143,7 @@ FunctionEnd
 
 Function DescribeUpdate
     StrCpy $UpdateNote ""
+    StrCpy $WelcomeText "$(Q_WELCOME_TEXT)"
     ${If} $Updating = 1
         Push "$INSTDIR\Quillet.exe"
         Call DescribeFile
@@ -139,6 +152,7 @@ Function DescribeUpdate
         Call DescribeFile
         Pop $1
         StrCpy $UpdateNote "$\r$\n$\r$\n$(Q_UPDATE_INSTALLED) $0$\r$\n$(Q_UPDATE_REPLACEMENT) $1"
+        StrCpy $WelcomeText "$(Q_WELCOME_UPDATE_TEXT)$UpdateNote"
         ${Log} "$(Q_UPDATE_INSTALLED) $0 ($INSTDIR)"
         ${Log} "$(Q_UPDATE_REPLACEMENT) $1"
     ${EndIf}
@@ -160,6 +174,7 @@ FunctionEnd
 
 ; Takes back what a new installation put down (an update keeps its files).
 Function RemoveFreshInstall
+    Call SyncUserRecord
     ${IfThen} $Updating = 1 ${|} Return ${|}
     Delete "$INSTDIR\Quillet.exe"
     Delete "$INSTDIR\Spirel.dll"
@@ -187,15 +202,23 @@ Section "Quillet"
         Call ReleasePellow
         Abort
     ${EndIf}
+    Call PrepareUserRecords
     Call RunTakeover
+    Call SyncUserRecord
     Call CreateShortcuts
     Call WriteProgramsEntry
+    Push ${LOGON_TAKEOVER}
+    Call SetLogonStep
     Call ReleasePellow
     ${If} $TakeoverDone = 1
         StrCpy $FinishNote "$(Q_FINISH_DONE)"
+        ${If} $HeldNote != ""
+            StrCpy $FinishNote "$FinishNote$\r$\n$\r$\n$(Q_FINISH_HELD)$HeldNote"
+        ${EndIf}
         ${Log} "$(Q_LOG_EXIT) ${EXIT_DONE}"
     ${Else}
         StrCpy $FinishNote "$(Q_FINISH_PARTLY)"
+        ${IfThen} $TakeoverDone = 2 ${|} StrCpy $FinishNote "$(Q_FINISH_CHANGED)" ${|}
         ${Log} "$(Q_LOG_EXIT) ${EXIT_PARTLY}"
         SetErrorLevel ${EXIT_PARTLY}
     ${EndIf}

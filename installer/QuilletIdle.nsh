@@ -5,12 +5,15 @@
 ; in all and never asks.
 !define HOOK_LIBRARY_ASK_AFTER_MS 5000
 !define HOOK_LIBRARY_SILENT_MIN_MS 2000
+!define TOKEN_ADJUST_PRIVILEGES_QUERY 0x28
+!define SE_PRIVILEGE_ENABLED 2
 
 !macro QUILLET_IDLE_FUNCTIONS UN
 ; Leaves "done", "cancel" or "timeout" in $R8.
 Function ${UN}WaitUntilQuilletIsIdle
     Push $0
     Push $1
+    Push $2
     StrCpy $1 0
     StrCpy $R8 done
 windows:
@@ -32,13 +35,27 @@ windows:
         IntOp $1 $1 + 500
         Goto windows
     ${EndIf}
-    StrCpy $0 ${HOOK_LIBRARY_ASK_AFTER_MS}
-    ${If} ${Silent}
-        IntOp $0 $WaitLimitMs - $1
-        ${If} $0 < ${HOOK_LIBRARY_SILENT_MIN_MS}
-            StrCpy $0 ${HOOK_LIBRARY_SILENT_MIN_MS}
+    ; The list above holds this session's windows only. A Quillet of another
+    ; session (another user's, or this user's after a switch) tracks windows
+    ; that cannot be listed from here: it has to end as well.
+    Call ${UN}RemainingWaitMs
+    Push ${SE_PRIVILEGE_ENABLED}
+    Call ${UN}SetDebugPrivilege
+    System::Call '${PELLOW}::IsCloseModule(m "$INSTDIR\Quillet.exe", i r0) i .r2'
+    Push 0
+    Call ${UN}SetDebugPrivilege
+    IntOp $2 $2 & 0xFF
+    ${If} $2 = 0
+        ${IfNot} ${Silent}
+            MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(Q_QUILLET_ELSEWHERE)" IDRETRY windows
+            StrCpy $R8 cancel
+            Goto end
         ${EndIf}
+        !insertmacro SETUP_LOG "${UN}" "$(Q_QUILLET_ELSEWHERE)"
+        StrCpy $R8 timeout
+        Goto end
     ${EndIf}
+    Call ${UN}RemainingWaitMs
     Push $0
     Call ${UN}WaitForHookLibrary
     Pop $0
@@ -52,8 +69,47 @@ windows:
         StrCpy $R8 timeout
     ${EndIf}
 end:
+    Pop $2
     Pop $1
     Pop $0
+FunctionEnd
+
+; Another user's processes let an administrator read their modules only
+; with SeDebugPrivilege enabled; an account without it sees its own
+; sessions' processes, as before. Enabled (SE_PRIVILEGE_ENABLED on the
+; stack) for that look only, and disabled again (0), so that the programs
+; this run starts do not inherit it.
+Function ${UN}SetDebugPrivilege
+    Exch $3
+    Push $0
+    Push $1
+    Push $2
+    System::Call 'kernel32::GetCurrentProcess() p .r0'
+    System::Call 'advapi32::OpenProcessToken(p r0, i ${TOKEN_ADJUST_PRIVILEGES_QUERY}, *p .r2) i .r0'
+    ${If} $0 <> 0
+        System::Call 'advapi32::LookupPrivilegeValueW(p 0, w "SeDebugPrivilege", *l .r1) i .r0'
+        ${If} $0 <> 0
+            System::Call 'advapi32::AdjustTokenPrivileges(p r2, i 0, *(i 1, l r1, i r3), i 0, p 0, p 0) i .r0'
+        ${EndIf}
+        System::Call 'kernel32::CloseHandle(p r2)'
+    ${EndIf}
+    Pop $2
+    Pop $1
+    Pop $0
+    Pop $3
+FunctionEnd
+
+; How long the next wait may last into $0: a silent run has what is left of
+; its time ($1 spent), at least a short slice; a run with pages asks after
+; a few seconds.
+Function ${UN}RemainingWaitMs
+    StrCpy $0 ${HOOK_LIBRARY_ASK_AFTER_MS}
+    ${If} ${Silent}
+        IntOp $0 $WaitLimitMs - $1
+        ${If} $0 < ${HOOK_LIBRARY_SILENT_MIN_MS}
+            StrCpy $0 ${HOOK_LIBRARY_SILENT_MIN_MS}
+        ${EndIf}
+    ${EndIf}
 FunctionEnd
 
 ; Ends the run when Quillet did not become idle; nothing is changed yet.
