@@ -19,9 +19,10 @@ DWORD g_firstWindowWaitLimit = 60000;
 
 namespace {
 
-// The window is looked for again after every step: the step is the
-// latency between the window appearing and Quillet taking it.
-const DWORD kPollStep = 1;
+// The window is looked for again after every step: the step bounds the
+// latency between the window appearing and Quillet taking it, and the CPU
+// the wait costs while the browser starts.
+const DWORD kPollStep = 10;
 
 // What one successful start hands to the wait.
 struct StartedProcess {
