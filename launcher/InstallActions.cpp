@@ -4,6 +4,7 @@
 #include "associations/SystemVersion.h"
 #include "programwide/LauncherState.h"
 #include "programwide/SettingsStore.h"
+#include "security/ComServerKeyGuard.h"
 
 #include <shlwapi.h>
 
@@ -80,6 +81,10 @@ int UninstallAction()
     const char* program = ModulePath();
     const char* product = g_launcher.productCaption;
     AssociationManager manager;
+    // A crashed run's record of the COM-server key goes back on the key
+    // before the setup removes the product's keys; the exit code stays the
+    // links' own.
+    RestoreUnheldKeyLock();
     // Each root is asked on its own: an uninstall ended between the two
     // roots has given the per-user one back already. Asking first also keeps
     // the restore from creating a machine-wide product key no takeover made.

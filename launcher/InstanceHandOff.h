@@ -8,10 +8,16 @@
 
 // When another instance runs: hands COMMANDLINE to it (synchronously: its
 // launch flow has run when this returns) and is true. A second start needs
-// no window of its own for that.
+// no window of its own for that. Also true when the block or the hand-off
+// mutex is another program's: the link then ran protected and untracked.
 bool HandOffToRunningInstance(const std::string& commandLine);
 
 // Publishes WINDOW in a new shared block, unless another instance takes
 // COMMANDLINE first: then false. Waits a moment for an instance that is
-// ending to let its block go.
+// ending to let its block go. Also false, after running COMMANDLINE
+// protected and untracked, when nothing can be published.
 bool PublishOrHandOff(HWND window, const std::string& commandLine);
+
+// What a start runs when it cannot be or reach a first instance of
+// Quillet's: the protected start without tracking. A test may record.
+extern void (*g_untrackedLaunch)(const std::string& text);

@@ -75,22 +75,18 @@ void CloseStarted(StartedProcess& started)
 // The started program runs only once its token, read back from the system,
 // is the restricted one; otherwise it ends before its first instruction and
 // nothing of it is tracked or marked.
-bool ResumeIfProtected(StartedProcess& started, const std::string& text)
+bool RunIfProtected(StartedProcess& started, const std::string& text)
 {
     // Nothing was started: a version on which Quillet does not restrict.
     if (!started.process)
         return true;
-    ProtectedTokenVerdict verdict = CheckProtectedProcess(started.process);
-    // Windows removes these; Wine keeps them. They are reported, not refused.
-    if (!verdict.extraPrivileges.empty())
-        hookLog.WriteFormat("PRIVILEGES KEPT (%s) -> %s", verdict.extraPrivileges.c_str(), text.c_str());
+    ProtectedTokenVerdict verdict;
+    bool resumed = ResumeIfProtected(started.process, started.thread, verdict);
     if (verdict.restrictingSidsUnanswered)
         hookLog.WriteFormat("RESTRICTING SIDS UNANSWERED -> %s", text.c_str());
-    if (verdict.verified && ResumeThread(started.thread) != static_cast<DWORD>(-1))
+    if (resumed)
         return true;
-    hookLog.WriteFormat("NOT SAFE (%s) -> %s", verdict.verified ? "not resumed" : verdict.reason.c_str(),
-                        text.c_str());
-    TerminateProcess(started.process, ERROR_ACCESS_DENIED);
+    hookLog.WriteFormat("NOT SAFE (%s) -> %s", verdict.reason.c_str(), text.c_str());
     CloseStarted(started);
     return false;
 }
@@ -128,7 +124,7 @@ void RunLaunchFlow(const std::string& text)
         if (!waiting)
             ShowLaunchWarning(IDS_INVALID_APPLICATION, text);
     }
-    if (waiting && !ResumeIfProtected(started, text)) {
+    if (waiting && !RunIfProtected(started, text)) {
         waiting = false;
         ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
     }
@@ -150,6 +146,20 @@ void RunLaunchFlow(const std::string& text)
         }
     }
     ClosingCheck();
+}
+
+void RunUntrackedLaunch(const std::string& text)
+{
+    StartedProcess started;
+    if (!StartRestricted(text, started) && !StartFallback(text, started)) {
+        ShowLaunchWarning(IDS_INVALID_APPLICATION, text);
+        return;
+    }
+    if (!RunIfProtected(started, text)) {
+        ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
+        return;
+    }
+    CloseStarted(started);
 }
 
 BOOL CALLBACK FindFirstWindow(HWND window, LPARAM)

@@ -6,6 +6,9 @@
 #include <string>
 
 void RunLaunchFlow(const std::string& text);
+// The same start, verified, but nothing waits for its window or tracks it:
+// for a start that cannot be or reach a first instance.
+void RunUntrackedLaunch(const std::string& text);
 BOOL CALLBACK FindFirstWindow(HWND window, LPARAM ignored);
 std::string ExtractBrowserArguments(const std::string& text);
 

@@ -3,6 +3,7 @@
 #include "common/HookProtocol.h"
 #include "launcher/InstanceHandOff.h"
 #include "launcher/LaunchFlow.h"
+#include "marking/InstanceEnd.h"
 #include "marking/SharedBlockPublication.h"
 #include "marking/SpirelBinding.h"
 #include "marking/WindowMarking.h"
@@ -16,10 +17,6 @@
 void (*g_handOffLaunch)(const std::string& text) = RunLaunchFlow;
 
 namespace {
-
-// Set while this process destroys its own main window: the WM_DESTROY that
-// DestroyWindow sends may run nested in a message another thread sent.
-bool s_destroyingOwnWindow = false;
 
 // Set by the shutdown. Reports and timers still queued behind WM_DESTROY
 // find nothing to do, and a second WM_DESTROY does not shut down again.
@@ -75,12 +72,15 @@ LRESULT OnWindowEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 // Hooks first, then the block: no hook procedure may find a window that no
-// longer listens. A second instance's window, never published, shuts
-// nothing down; nor does a WM_DESTROY that another thread (another
-// process) sends: the shutdown unlocks the COM-server key.
+// longer listens. Only the instance's own decision shuts down: a WM_DESTROY
+// that another process sends or posts (dispatched by the main loop or by
+// any box's modal loop) ends nothing, nor does a second instance's window,
+// never published. The decision holds inside a hand-off too, where the
+// launch flow's closing check runs nested in another process's message.
 void OnDestroy(HWND window)
 {
-    if (s_ended || window != g_launcher.mainWindow || (InSendMessage() && !s_destroyingOwnWindow))
+    bool decided = TakeEndDecision();
+    if (s_ended || window != g_launcher.mainWindow || !decided)
         return;
     s_ended = true;
     UnhookAll();
@@ -89,13 +89,17 @@ void OnDestroy(HWND window)
     PostQuitMessage(0);
 }
 
-// The window's own destruction: Exit, and WM_CLOSE (from whichever thread)
-// as DefWindowProcA would handle it.
-void DestroyOwnWindow(HWND window)
+// Exit and WM_CLOSE carry no sender: any program, the protected browser
+// among them, can post them. While a window is tracked they end nothing
+// (the windows that went away are dropped, which ends an idle instance).
+void EndUnlessTracked()
 {
-    s_destroyingOwnWindow = true;
-    DestroyWindow(window);
-    s_destroyingOwnWindow = false;
+    if (!g_tracker.hookIds.empty()) {
+        hookLog.WriteFormat("EXIT REFUSED: %d windows tracked", static_cast<int>(g_tracker.hookIds.size()));
+        RemoveDeadWindows();
+        return;
+    }
+    DestroyMainWindow();
 }
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -106,11 +110,26 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
                         MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDialogProc, 0);
         return 0;
     case IDM_EXIT:
-        DestroyOwnWindow(window);
+        EndUnlessTracked();
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+// At log-off or shutdown the system ends the process without WM_DESTROY.
+// Any process can send this message too, so the instance shuts down (and
+// gives the key back) only when no tracked browser still runs; otherwise
+// the next run's recovery, or an uninstall, finds this instance's hold dead
+// and gives the key back then.
+void OnEndSession(HWND window, WPARAM ending)
+{
+    if (!ending || s_ended || window != g_launcher.mainWindow)
+        return;
+    if (EveryTrackedProcessEnded())
+        EndInstance();
+    else
+        hookLog.WriteRaw("KEY LOCK: session ends while tracked browsers run, left to the next run");
 }
 
 void OnTimer(UINT_PTR timerId)
@@ -169,12 +188,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnDestroy(window);
         return 0;
     case WM_CLOSE:
-        DestroyOwnWindow(window);
+        EndUnlessTracked();
         return 0;
     case WM_COMMAND:
         return OnCommand(window, message, wParam, lParam);
     case WM_TIMER:
         OnTimer(wParam);
+        return 0;
+    case WM_ENDSESSION:
+        OnEndSession(window, wParam);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

@@ -5,6 +5,7 @@
 
 #include "common/AtlException.h"
 #include "common/UniqueHandle.h"
+#include "marking/InstanceEnd.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
 #include "ui/LaunchWarning.h"
@@ -100,5 +101,5 @@ void ExpirePendingLaunch(UINT_PTR timerId)
     if (!g_tracker.hookIds.empty())
         RemoveDeadWindows();
     else if (g_tracker.pendingLaunches.empty())
-        SendMessageA(g_launcher.mainWindow, WM_DESTROY, 0, 0);
+        EndInstance();
 }

@@ -1,6 +1,7 @@
 #include "marking/WindowTracker.h"
 
 #include "common/AtlException.h"
+#include "marking/InstanceEnd.h"
 #include "marking/SharedBlockPublication.h"
 #include "marking/SpirelBinding.h"
 #include "marking/WindowMarking.h"
@@ -38,7 +39,9 @@ size_t AppendEntry(const HookId& entry)
     return g_tracker.hookIds.size() - 1;
 }
 
-// Closes the entry's handles and icons and removes it from the three lists.
+// The one place that removes an entry: closes its handles, destroys its
+// icons and removes it from the three lists. A window with a single icon
+// carries the same composition in both slots, and it is destroyed once.
 void DropEntry(size_t index)
 {
     if (index >= g_tracker.hookIds.size())
@@ -48,10 +51,11 @@ void DropEntry(size_t index)
         CloseHandle(entry.hProcess);
     if (entry.hThread)
         CloseHandle(entry.hThread);
-    if (g_tracker.bigIcons[index])
-        DestroyIcon(g_tracker.bigIcons[index]);
-    if (g_tracker.smallIcons[index])
-        DestroyIcon(g_tracker.smallIcons[index]);
+    HICON big = g_tracker.bigIcons[index], small = g_tracker.smallIcons[index];
+    if (big)
+        DestroyIcon(big);
+    if (small && small != big)
+        DestroyIcon(small);
     g_tracker.hookIds.erase(g_tracker.hookIds.begin() + index);
     g_tracker.bigIcons.erase(g_tracker.bigIcons.begin() + index);
     g_tracker.smallIcons.erase(g_tracker.smallIcons.begin() + index);
@@ -93,12 +97,27 @@ void InstallCbtHookOnce()
 
 }  // namespace
 
+bool EveryTrackedProcessEnded()
+{
+    for (const HookId& entry : g_tracker.hookIds) {
+        if (entry.hProcess) {
+            if (WaitForSingleObject(entry.hProcess, 0) != WAIT_OBJECT_0)
+                return false;
+            continue;
+        }
+        // A window that still exists has a process that still runs.
+        if (IsWindow(entry.hWnd))
+            return false;
+    }
+    return true;
+}
+
 void ClosingCheck()
 {
     if (!g_tracker.hookIds.empty())
         RemoveDeadWindows();
     else if (g_tracker.pendingLaunches.empty())
-        SendMessageA(g_launcher.mainWindow, WM_DESTROY, 0, 0);
+        EndInstance();
 }
 
 void TrackLaunchedWindow(HWND window, HANDLE process, HANDLE thread)
@@ -178,7 +197,7 @@ void RemoveDeadWindows()
         DropEntry(i);
     }
     if (g_tracker.hookIds.empty() && g_tracker.pendingLaunches.empty())
-        SendMessageA(g_launcher.mainWindow, WM_DESTROY, 0, 0);
+        EndInstance();
 }
 
 void UnhookAll()
@@ -188,13 +207,11 @@ void UnhookAll()
         hookLog.WriteFormat("UnHookWnd(hookId.hWnd, hookId.hHook) -> BOOL rez = %d; ERROR rez = %d",
                             rez, static_cast<int>(GetLastError()));
     }
+    // The entries go through the same removal as any other; the handles
+    // they own are closed with them.
+    while (!g_tracker.hookIds.empty())
+        DropEntry(g_tracker.hookIds.size() - 1);
     std::vector<HookId>().swap(g_tracker.hookIds);
-    for (size_t i = g_tracker.bigIcons.size(); i-- > 0;) {
-        if (g_tracker.bigIcons[i])
-            DestroyIcon(g_tracker.bigIcons[i]);
-        if (g_tracker.smallIcons[i])
-            DestroyIcon(g_tracker.smallIcons[i]);
-    }
     std::vector<HICON>().swap(g_tracker.bigIcons);
     std::vector<HICON>().swap(g_tracker.smallIcons);
     if (g_tracker.gHookCBT) {

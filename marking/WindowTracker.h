@@ -50,6 +50,10 @@ bool IsIgnoredWindowClass(const char* className);
 // 10 seconds; a test may shorten the wait to see it expire.
 extern UINT g_pendingLaunchPeriod;
 
+// True when the process of every tracked window has ended (or nothing is
+// tracked); a process that cannot be asked counts as running.
+bool EveryTrackedProcessEnded();
+
 // If nothing is tracked and nothing pending, ends the instance (WM_DESTROY
 // to the main window); otherwise drops windows that have gone.
 void ClosingCheck();

@@ -3,6 +3,7 @@
 #include "common/TwoCall.h"
 #include "security/AceList.h"
 #include "security/PrivilegeSet.h"
+#include "security/PrivilegesToDelete.h"
 #include "security/SidAttributeSet.h"
 #include "security/SidHolder.h"
 
@@ -59,14 +60,23 @@ bool CAccessToken::QueryTokenUser(CSidHolder& user) const
     return true;
 }
 
+// DISABLE_MAX_PRIVILEGE asks for every privilege but SeChangeNotify to go;
+// the same privileges are also listed for deletion, because a system that
+// ignores the flag (Wine does) still honours the explicit list.
 bool CAccessToken::MakeRestrictedCopy(CAccessToken* target, CSidAttributeSet& disable,
                                       CSidAttributeSet& restrict, CPrivilegeSet& remove) const
 {
     if (!target)
         return false;
+    CPrivilegeSet deleting;
+    if (const TOKEN_PRIVILEGES* asked = remove.Record())
+        for (DWORD i = 0; i < asked->PrivilegeCount; ++i)
+            deleting.Add(asked->Privileges[i].Luid, asked->Privileges[i].Attributes);
+    if (!AddPrivilegesToDelete(token_.get(), deleting))
+        return false;
     const TOKEN_GROUPS* disabled = disable.Record();
     const TOKEN_GROUPS* restricting = restrict.Record();
-    const TOKEN_PRIVILEGES* deleted = remove.Record();
+    const TOKEN_PRIVILEGES* deleted = deleting.Record();
     HANDLE copy = nullptr;
     if (!CreateRestrictedToken(
             token_.get(), DISABLE_MAX_PRIVILEGE,

@@ -31,7 +31,9 @@ public:
     bool QueryDefaultDacl(CAceList& list) const;
     bool ReplaceDefaultDacl(CAceList& list) const;
     bool QueryTokenUser(CSidHolder& user) const;
-    // CreateRestrictedToken with DISABLE_MAX_PRIVILEGE; TARGET takes the copy.
+    // CreateRestrictedToken with DISABLE_MAX_PRIVILEGE; every privilege but
+    // SeChangeNotify is also listed for deletion, beside those in REMOVE.
+    // TARGET takes the copy.
     bool MakeRestrictedCopy(CAccessToken* target, CSidAttributeSet& disable,
                             CSidAttributeSet& restrict, CPrivilegeSet& remove) const;
     // CreateProcessAsUserA under the token (a primary duplicate of an

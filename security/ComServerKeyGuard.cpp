@@ -6,6 +6,7 @@
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
 #include "security/AceList.h"
+#include "security/KeyLockHolders.h"
 #include "security/SecurityDescriptorHolder.h"
 #include "security/SidHolder.h"
 
@@ -182,6 +183,15 @@ bool HasSavedKeySecurity(int index)
                             &size) == ERROR_SUCCESS;
 }
 
+// The machine-wide keys that hold nothing (no snapshot, no holder) go.
+static void DeleteEmptySnapshotKeys()
+{
+    const std::string paths[] = {SnapshotKeyPath(), ProductKeyPath(), "SOFTWARE\\Orvane"};
+    for (const std::string& path : paths)
+        if (SHDeleteEmptyKeyA(HKEY_LOCAL_MACHINE, path.c_str()) != ERROR_SUCCESS)
+            break;
+}
+
 // The value goes, and with it the keys that held nothing else.
 void DeleteSavedKeySecurity(int index)
 {
@@ -190,10 +200,7 @@ void DeleteSavedKeySecurity(int index)
         return;
     RegDeleteValueA(key.get(), SavedValueName(index).c_str());
     key.reset();
-    const std::string paths[] = {SnapshotKeyPath(), ProductKeyPath(), "SOFTWARE\\Orvane"};
-    for (const std::string& path : paths)
-        if (SHDeleteEmptyKeyA(HKEY_LOCAL_MACHINE, path.c_str()) != ERROR_SUCCESS)
-            break;
+    DeleteEmptySnapshotKeys();
 }
 
 // Earlier versions kept the snapshot in the user's settings, which the
@@ -253,11 +260,11 @@ static bool SetAdministratorsOnlyDacl(HKEY key, PSECURITY_DESCRIPTOR current)
     return RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, locked.Get()) == ERROR_SUCCESS;
 }
 
-// A snapshot left by an earlier run that did not end normally: the key is
-// still locked, and that text is what the exit puts back. A text that does
-// not load is dropped, so that one bad value cannot keep every later run
-// from locking the key.
-static bool TakeEarlierSnapshot()
+// A snapshot left by an earlier run that did not end normally, or by an
+// instance of another session that still runs: that text is what the
+// exit puts back. A text that does not load is dropped, so that one bad
+// value cannot keep every later run from locking the key.
+static bool TakeEarlierSnapshot(HKEY lock)
 {
     if (!HasSavedKeySecurity(0))
         return false;
@@ -266,8 +273,52 @@ static bool TakeEarlierSnapshot()
     hookLog.WriteFormat("KEY LOCK: unusable HKLM\\%s\\%s removed", SnapshotKeyPath().c_str(),
                         SavedValueName(0).c_str());
     g_savedDescriptor.reset();
-    DeleteSavedKeySecurity(0);
+    // Only the value: the key stays open here for the new snapshot.
+    RegDeleteValueA(lock, SavedValueName(0).c_str());
     return false;
+}
+
+// The lock itself; a DACL that cannot be built leaves the key as it is.
+static bool ApplyLock(HKEY key, PSECURITY_DESCRIPTOR current)
+{
+    try {
+        return SetAdministratorsOnlyDacl(key, current);
+    } catch (const CAtlException&) {
+        return false;
+    }
+}
+
+// An adopted snapshot whose key is not locked (a run that ended between
+// saving and locking) is locked now.
+static void KeepLocked(HKEY key, DWORD size)
+{
+    unique_hlocal current = ReadKeyDacl(key, size);
+    if (current && !IsLockDacl(current.get()) && !ApplyLock(key, current.get()))
+        hookLog.WriteRaw("KEY LOCK: the key could not be locked");
+}
+
+// The snapshot is saved before the lock is applied: a run that ends in
+// between leaves a record and an open key, never a lock without a record.
+static void SaveThenLock(HKEY key, HKEY lock, DWORD size)
+{
+    unique_hlocal saved = ReadKeyDacl(key, size);
+    if (!saved || IsLockDacl(saved.get())) {
+        DeleteEmptySnapshotKeys();
+        return;
+    }
+    if (!AddOwnHolder(lock) || !SaveKeySecurity(0, saved.get())) {
+        hookLog.WriteFormat("KEY LOCK: the snapshot cannot be saved in HKLM\\%s, the key is not locked",
+                            SnapshotKeyPath().c_str());
+        RemoveOwnHolder(lock);
+        DeleteEmptySnapshotKeys();
+        return;
+    }
+    if (!ApplyLock(key, saved.get())) {
+        RemoveOwnHolder(lock);
+        DeleteSavedKeySecurity(0);
+        return;
+    }
+    g_savedDescriptor = std::move(saved);
 }
 
 void LockComServerKey()
@@ -280,29 +331,44 @@ void LockComServerKey()
     if (status != ERROR_SUCCESS && status != ERROR_INSUFFICIENT_BUFFER)
         return;
     DiscardUserSnapshot();
-    if (TakeEarlierSnapshot())
-        return;
-    unique_hlocal saved = ReadKeyDacl(key.get(), size);
-    if (!saved || IsLockDacl(saved.get()))
-        return;
-    // A DACL that cannot be built leaves the key as it is, and nothing to
-    // put back.
-    try {
-        if (!SetAdministratorsOnlyDacl(key.get(), saved.get()))
-            return;
-    } catch (const CAtlException&) {
+    unique_hkey lock;
+    if (!OpenSnapshotKey(lock, true)) {
+        hookLog.WriteFormat("KEY LOCK: HKLM\\%s cannot be written, the key is not locked", SnapshotKeyPath().c_str());
         return;
     }
-    g_savedDescriptor = std::move(saved);
-    SaveKeySecurity(0, g_savedDescriptor.get());
+    CountLiveHolders(lock.get());
+    if (!TakeEarlierSnapshot(lock.get())) {
+        SaveThenLock(key.get(), lock.get(), size);
+        return;
+    }
+    if (!AddOwnHolder(lock.get()))
+        hookLog.WriteRaw("KEY LOCK: this instance could not be counted as a holder");
+    KeepLocked(key.get(), size);
+}
+
+// This instance lets go; true when no other live holder is left.
+static bool ReleaseOwnHold()
+{
+    unique_hkey lock;
+    if (!OpenSnapshotKey(lock, false))
+        return true;
+    RemoveOwnHolder(lock.get());
+    int others = CountLiveHolders(lock.get());
+    if (others > 0)
+        hookLog.WriteFormat("KEY LOCK: %d other holders keep the key locked", others);
+    return others == 0;
 }
 
 void RestoreComServerKey()
 {
+    if (!g_savedDescriptor)
+        return;
+    if (!ReleaseOwnHold()) {
+        g_savedDescriptor.reset();
+        return;
+    }
     unique_hkey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedKeyPath, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-        return;
-    if (!g_savedDescriptor)
         return;
     // The text goes only once the DACL is back: otherwise it is the one
     // record of that DACL, and the next start puts it back at its exit.
@@ -310,4 +376,38 @@ void RestoreComServerKey()
     g_savedDescriptor.reset();
     if (status == ERROR_SUCCESS)
         DeleteSavedKeySecurity(0);
+}
+
+// A crashed run's snapshot, put back when no running instance holds it.
+static bool PutBackSnapshot()
+{
+    unique_hlocal saved;
+    if (!LoadKeySecurity(0, (PSECURITY_DESCRIPTOR*)saved.put()))
+        return false;
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedKeyPath, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS ||
+        RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved.get()) != ERROR_SUCCESS)
+        return false;
+    DeleteSavedKeySecurity(0);
+    return true;
+}
+
+bool RestoreUnheldKeyLock()
+{
+    unique_hkey lock;
+    DWORD size = 0;
+    if (!OpenSnapshotKey(lock, false) ||
+        RegQueryValueExA(lock.get(), SavedValueName(0).c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return true;
+    int holders = CountLiveHolders(lock.get());
+    lock.reset();
+    if (holders > 0) {
+        hookLog.WriteFormat("KEY LOCK: %d running instances hold the key, left locked", holders);
+        return true;
+    }
+    if (PutBackSnapshot())
+        return true;
+    hookLog.WriteFormat("KEY LOCK: HKLM\\%s\\%s could not be given back", SnapshotKeyPath().c_str(),
+                        SavedValueName(0).c_str());
+    return false;
 }

@@ -51,13 +51,16 @@ static std::string RestrictingSidsProblem(HANDLE token, bool& unanswered)
     return std::string();
 }
 
-static std::string ExtraPrivileges(HANDLE token)
+// Empty when SeChangeNotifyPrivilege is the only privilege left, else why
+// not: any other (SeDebug, SeTcb, SeTakeOwnership, ...) is as good as the
+// administrator rights the start takes away.
+static std::string PrivilegesProblem(HANDLE token)
 {
     std::vector<BYTE> buffer;
     if (!ReadTokenInformation(token, TokenPrivileges, buffer) || buffer.size() < sizeof(DWORD))
-        return "(unreadable)";
+        return "the token's privileges cannot be read";
     const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
-    std::string extra;
+    std::string kept;
     for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
         char name[64] = "";
         DWORD size = sizeof name;
@@ -66,11 +69,10 @@ static std::string ExtraPrivileges(HANDLE token)
             lstrcpyA(name, "(unnamed)");
         if (lstrcmpA(name, SE_CHANGE_NOTIFY_NAME) == 0)
             continue;
-        if (!extra.empty())
-            extra += ' ';
-        extra += name;
+        kept += kept.empty() ? "privileges kept: " : " ";
+        kept += name;
     }
-    return extra;
+    return kept;
 }
 
 ProtectedTokenVerdict CheckProtectedToken(HANDLE token)
@@ -78,9 +80,10 @@ ProtectedTokenVerdict CheckProtectedToken(HANDLE token)
     ProtectedTokenVerdict verdict;
     verdict.reason = AdministratorsProblem(token);
     if (verdict.reason.empty())
+        verdict.reason = PrivilegesProblem(token);
+    if (verdict.reason.empty())
         verdict.reason = RestrictingSidsProblem(token, verdict.restrictingSidsUnanswered);
     verdict.verified = verdict.reason.empty();
-    verdict.extraPrivileges = ExtraPrivileges(token);
     return verdict;
 }
 
@@ -93,4 +96,40 @@ ProtectedTokenVerdict CheckProtectedProcess(HANDLE process)
         return verdict;
     }
     return CheckProtectedToken(token.get());
+}
+
+static ProtectedTokenVerdict GuardedCheck(HANDLE process)
+{
+    try {
+        return CheckProtectedProcess(process);
+    } catch (...) {
+        // Memory ran out in the check itself: nothing says the token is right.
+        ProtectedTokenVerdict verdict;
+        verdict.reason = "the token check failed";
+        return verdict;
+    }
+}
+
+bool ResumeIfProtected(HANDLE process, HANDLE thread, ProtectedTokenVerdict& verdict)
+{
+    verdict = GuardedCheck(process);
+    if (verdict.verified && ResumeThread(thread) != static_cast<DWORD>(-1))
+        return true;
+    if (verdict.verified) {
+        verdict.verified = false;
+        verdict.reason = "not resumed";
+    }
+    // Suspended, the process has run nothing yet; ended, it never will. The
+    // wait makes sure it is gone before the caller closes its handles.
+    DWORD error = ERROR_SUCCESS;
+    if (!TerminateProcess(process, ERROR_ACCESS_DENIED))
+        error = GetLastError();
+    else if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
+        error = WAIT_TIMEOUT;
+    if (error != ERROR_SUCCESS) {
+        char code[32];
+        wsprintfA(code, ", not ended: %lu", error);
+        verdict.reason += code;
+    }
+    return false;
 }

@@ -6,14 +6,12 @@
 #include <string>
 
 struct ProtectedTokenVerdict {
-    // BUILTIN\Administrators is there for denying only (or not at all), and
-    // no restricting SID was added.
+    // BUILTIN\Administrators is there for denying only (or not at all), no
+    // privilege but SeChangeNotifyPrivilege is left, and no restricting SID
+    // was added.
     bool verified = false;
     // Why it is not, for the log; empty when verified.
     std::string reason;
-    // Privileges the token keeps beside SeChangeNotifyPrivilege, separated
-    // by blanks. Windows leaves none; they do not decide the verdict.
-    std::string extraPrivileges;
     // The system gave no answer about restricting SIDs (Wine); reported.
     bool restrictingSidsUnanswered = false;
 };
@@ -21,3 +19,9 @@ struct ProtectedTokenVerdict {
 ProtectedTokenVerdict CheckProtectedToken(HANDLE token);
 // The same for the primary token of PROCESS.
 ProtectedTokenVerdict CheckProtectedProcess(HANDLE process);
+
+// For a process created suspended: resumes THREAD only when the token of
+// PROCESS passes the check; otherwise ends the process, waits for its end
+// and is false with REASON (which also says when it could not be ended).
+// Never throws: a check that fails in itself refuses the start.
+bool ResumeIfProtected(HANDLE process, HANDLE thread, ProtectedTokenVerdict& verdict);

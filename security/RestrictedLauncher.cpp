@@ -76,13 +76,25 @@ struct Launch {
     CAccessToken processToken;
     CAccessToken restrictedToken;
     CSidAttributeSet disable;
-    CSidAttributeSet restrict;
-    CPrivilegeSet remove;
     CSidHolder user;
     const char* step = "";
 };
 
 }  // namespace
+
+static bool MakeCopyDenying(const CAccessToken& source, CSidAttributeSet& disable, CAccessToken* target)
+{
+    CSidAttributeSet restrict;
+    CPrivilegeSet remove;
+    return source.MakeRestrictedCopy(target, disable, restrict, remove);
+}
+
+bool MakeProtectedToken(const CAccessToken& source, CAccessToken* target)
+{
+    CSidAttributeSet disable;
+    disable.Add(g_groupToDeny(), 0);
+    return MakeCopyDenying(source, disable, target);
+}
 
 // Quillet's own token, and BUILTIN\Administrators as the one group that
 // the copy keeps for denying only.
@@ -147,8 +159,7 @@ static DWORD StartUnderRestrictedCopy(Launch& launch, const char* applicationNam
                                       char* message, DWORD capacity)
 {
     launch.step = "CreateRestrictedToken";
-    if (!launch.processToken.MakeRestrictedCopy(&launch.restrictedToken, launch.disable,
-                                                launch.restrict, launch.remove))
+    if (!MakeCopyDenying(launch.processToken, launch.disable, &launch.restrictedToken))
         return Fail(message, capacity, "CreateRestrictedToken", FailureCode());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

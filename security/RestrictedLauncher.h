@@ -3,6 +3,7 @@
 // SeChangeNotifyPrivilege is gone.
 #pragma once
 
+#include "security/AccessToken.h"
 #include "security/SidHolder.h"
 
 #include <windows.h>
@@ -18,6 +19,12 @@ DWORD RunRestricted(const char* applicationName, char* commandLine,
 DWORD LaunchRestricted(const char* applicationName, char* commandLine,
                        char* message, DWORD capacity,
                        DWORD* threadId, HANDLE* process, HANDLE* thread);
+
+// The token a protected start runs under, made from SOURCE (Quillet's own
+// token): g_groupToDeny() for denying only, every privilege but
+// SeChangeNotifyPrivilege deleted, no restricting SID. TARGET takes it.
+// False with the system's last error; memory shortage throws CAtlException.
+bool MakeProtectedToken(const CAccessToken& source, CAccessToken* target);
 
 // The group that the restricted copy keeps for denying only:
 // AdministratorsSid. A test may put another group here to get a token that

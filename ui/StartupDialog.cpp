@@ -139,6 +139,17 @@ BOOL OnEraseBackground(HWND dialog)
     return TRUE;
 }
 
+// A dialog that is not in the foreground gets no moves through its capture
+// once the pointer has left it, and no deactivation either: only the
+// system's mouse-leave report tells it.
+void TrackMouseLeave(HWND dialog)
+{
+    if (GetForegroundWindow() == dialog)
+        return;
+    TRACKMOUSEEVENT leave = {sizeof leave, TME_LEAVE, dialog, 0};
+    TrackMouseEvent(&leave);
+}
+
 // The countdown stands still while the pointer rests on either button; the
 // capture tells the dialog when the pointer leaves it.
 void OnMouseMove(HWND dialog, LPARAM point)
@@ -147,14 +158,17 @@ void OnMouseMove(HWND dialog, LPARAM point)
     bool overUnprotected = g_face.unprotectedButton.MouseMove(point);
     g_face.hover = overProtected ? 1 : overUnprotected ? 2 : 0;
     g_face.strip.Pause(g_face.hover != 0);
-    if (g_face.hover != 0)
+    if (g_face.hover != 0) {
         SetCapture(dialog);
-    else if (GetCapture() == dialog)
+        TrackMouseLeave(dialog);
+    } else if (GetCapture() == dialog) {
         ReleaseCapture();
+    }
 }
 
 // The pointer no longer rests on a button as far as the dialog can tell:
-// another window took the capture or the activation. The countdown goes on,
+// another window took the capture or the activation, or the pointer left
+// the dialog while it was in the background. The countdown goes on,
 // or the dialog, which has no taskbar button, could wait for ever.
 void EndHover(HWND dialog)
 {
@@ -267,6 +281,9 @@ INT_PTR CALLBACK StartupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return TRUE;
     case WM_CAPTURECHANGED:
         OnCaptureChanged(dialog, reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_MOUSELEAVE:
+        EndHover(dialog);
         return TRUE;
     case WM_ACTIVATE:
         OnActivate(dialog, wParam);

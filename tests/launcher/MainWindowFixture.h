@@ -15,6 +15,7 @@
 #include "common/UniqueHandle.h"
 #include "launcher/LaunchFlow.h"
 #include "launcher/MainWindow.h"
+#include "marking/InstanceEnd.h"
 #include "marking/WindowTracker.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
@@ -43,6 +44,9 @@ protected:
     void TearDown() override
     {
         hook_.reset();
+        // Only the instance's own decision runs the shutdown.
+        if (IsWindow(mainWindow_) && g_launcher.mainWindow == mainWindow_)
+            EndInstance();
         if (IsWindow(mainWindow_))
             DestroyWindow(mainWindow_);
         DropQuitMessage();

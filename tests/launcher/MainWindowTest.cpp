@@ -113,14 +113,39 @@ TEST_F(MainWindowTest, WindowEventsReachTheirHandlersAndTheLastDestroyEndsTheIns
     EXPECT_EQ(BlockValueOf(mainWindow_), ReadSharedBlock().mainWindow);
 }
 
-TEST_F(MainWindowTest, ExitCommandEndsTheInstanceThroughTheSameShutdown)
+// Exit and WM_CLOSE carry no sender: the protected browser can post them
+// as well as anybody. While a window is tracked they end nothing.
+TEST_F(MainWindowTest, ExitAndCloseEndNothingWhileAWindowIsTracked)
 {
     HookTarget browser({"overlapped"});
     ASSERT_TRUE(browser.Started());
     TrackLaunchedWindow(browser.Window(0), nullptr, nullptr);
-    std::vector<HHOOK> hooks = {g_tracker.hookIds[0].hHook, g_tracker.gHookCBT};
-    recorded_.clear();
+    ASSERT_EQ(1u, g_tracker.hookIds.size());
+    static const struct {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+    } cases[] = {{"Exit command", WM_COMMAND, IDM_EXIT}, {"WM_CLOSE", WM_CLOSE, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PostMessageA(mainWindow_, c.message, c.wParam, 0);
+        EXPECT_FALSE(DispatchAndSeeQuit());
+        EXPECT_TRUE(IsWindow(mainWindow_));
+        EXPECT_TRUE(SharedBlockExists());
+        EXPECT_EQ(1u, g_tracker.hookIds.size());
+    }
+    EXPECT_NE(std::string::npos, LogText().find("EXIT REFUSED: 1 windows tracked\r")) << LogText();
+    // Any process can send the log-off message too: the key stays locked
+    // while the browser runs, for the next run's recovery.
+    EXPECT_EQ(0, SendMessageA(mainWindow_, WM_ENDSESSION, TRUE, 0));
+    EXPECT_NE(std::string::npos, LogText().find("KEY LOCK: session ends while tracked browsers run")) << LogText();
+    EXPECT_TRUE(SharedBlockExists());
+    EXPECT_EQ(0u, browser.CloseAndWait());
+}
 
+TEST_F(MainWindowTest, ExitCommandWithNothingTrackedEndsTheInstanceThroughTheSameShutdown)
+{
+    recorded_.clear();
     PostMessageA(mainWindow_, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_TRUE(DispatchAndSeeQuit());
     EXPECT_FALSE(IsWindow(mainWindow_));
@@ -131,9 +156,17 @@ TEST_F(MainWindowTest, ExitCommandEndsTheInstanceThroughTheSameShutdown)
         {mainWindow_, WM_NCDESTROY, 0, 0, 0},
     };
     EXPECT_EQ(expected, Recorded({WM_COMMAND, WM_DESTROY, WM_NCDESTROY}));
-    ExpectShutDown(hooks, true);
-    EXPECT_TRUE(LogContainsUnhookRecords());
-    EXPECT_EQ(0u, browser.CloseAndWait());
+    ExpectShutDown({}, true);
+}
+
+// The system ends the process at log-off without WM_DESTROY: with no
+// tracked browser running, the instance shuts down there (key given back).
+TEST_F(MainWindowTest, LogOffWithNoTrackedBrowserRunningShutsDown)
+{
+    EXPECT_EQ(0, SendMessageA(mainWindow_, WM_ENDSESSION, FALSE, 0));   // the log-off was cancelled
+    EXPECT_TRUE(SharedBlockExists());
+    EXPECT_EQ(0, SendMessageA(mainWindow_, WM_ENDSESSION, TRUE, 0));
+    ExpectShutDown({});
 }
 
 TEST_F(MainWindowTest, AnUntrackedNewWindowIsLoggedAndAnIdleInstanceEnds)
@@ -190,6 +223,17 @@ TEST_F(MainWindowTest, AWmDestroyFromElsewhereEndsNothing)
         PostQuitMessage(7);
         EXPECT_EQ(7, RunMessageLoop());
         EXPECT_TRUE(SharedBlockExists());
+    }
+    {
+        // Any process can open a modal loop on demand (the About command),
+        // and that loop dispatches what is queued for the main window.
+        SCOPED_TRACE("posted while a box is open");
+        DialogAnswerer answerer;
+        PostMessageA(mainWindow_, WM_DESTROY, 0, 0);
+        SendMessageA(mainWindow_, WM_COMMAND, IDM_ABOUT, 0);
+        EXPECT_EQ(1u, DialogAnswerer::Owners().size());
+        EXPECT_TRUE(SharedBlockExists());
+        EXPECT_FALSE(DropQuitMessage());
     }
     EXPECT_TRUE(IsWindow(mainWindow_));
     {

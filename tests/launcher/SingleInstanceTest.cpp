@@ -1,6 +1,11 @@
 // A second start of Quillet.exe while this process is the first instance.
 #include "tests/launcher/MainWindowFixture.h"
 
+#include "launcher/InstanceHandOff.h"
+#include "security/SharedObjectDacl.h"
+
+#include <aclapi.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -61,6 +66,31 @@ TEST_F(FirstInstanceTest, HandOffAnswersOneToAnotherProcess)
     EXPECT_EQ(std::vector<std::string>{"Quillet test main window"}, handedOff_);
 }
 
+// A handed-over launch runs inside the other process's SendMessage; the
+// closing check it ends with still ends an instance with nothing to watch.
+class HandOffThatEndsTest : public FirstInstanceTest {
+protected:
+    void OnHandOff(const std::string& text) override
+    {
+        FirstInstanceTest::OnHandOff(text);
+        ClosingCheck();
+    }
+};
+
+TEST_F(HandOffThatEndsTest, TheClosingCheckInsideAHandOffShutsDown)
+{
+    char window[16];
+    wsprintfA(window, "%lx", (unsigned long)(UINT_PTR)mainWindow_);
+    std::string commandLine = "\"" + TestModuleDirectory() + "HookTarget.exe\" send " + window + " " +
+                              RUN_NEW_PROGRAM_MESSAGE_NAME;
+    unique_handle sender(StartProgram(commandLine, CREATE_NO_WINDOW));
+    ASSERT_TRUE(sender);
+    EXPECT_EQ(1u, WaitPumping(sender.get()));
+    EXPECT_EQ(1u, handedOff_.size());
+    EXPECT_FALSE(SharedBlockExists()) << "the instance stayed resident";
+    EXPECT_EQ(1u, Recorded({WM_DESTROY}).size());
+}
+
 // The first hand-off blocks like a launch flow waiting for a window; two
 // more starts arrive meanwhile, and each text is launched exactly once.
 class HandOffsWhileBusyTest : public FirstInstanceTest {
@@ -71,7 +101,15 @@ protected:
         if (handedOff_.size() == 1) {
             laterStarts_.emplace_back(StartQuillet("-NOSPLASH second.exe -b"));
             laterStarts_.emplace_back(StartQuillet("-NOSPLASH third.exe -c"));
-            Sleep(1500);   // no message is handled meanwhile
+            // Messages other threads send are handled meanwhile, as in any
+            // wait that pumps them (a box of the launch flow): only the
+            // hand-off's turn keeps the later texts out.
+            DWORD start = GetTickCount();
+            while (GetTickCount() - start < 1500) {
+                MSG message;
+                PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+            }
             textAfterWait_ = MainWindowText();
         }
     }
@@ -103,10 +141,11 @@ TEST_F(HandOffsWhileBusyTest, EachLaunchReadsItsOwnCommandLine)
 // becomes the first instance itself, so that it launches the text.
 TEST_F(FirstInstanceTest, AStartThatAnEndingInstanceRefusesBecomesTheFirstInstance)
 {
-    SendMessageA(mainWindow_, WM_DESTROY, 0, 0);
+    EndInstance();
     ASSERT_TRUE(DropQuitMessage());
     SharedBlockView ending;
     ASSERT_TRUE(ending.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    SetReadOnlySharedMappingDacl(ending.Mapping());   // an instance's, owned by Administrators
     HookSharedBlock published = {BlockValueOf(mainWindow_), 0};
     ending.Write(&published, sizeof published);
     std::thread shutdownEnds([&ending] {
@@ -126,10 +165,49 @@ TEST_F(FirstInstanceTest, AStartThatAnEndingInstanceRefusesBecomesTheFirstInstan
     EXPECT_NE(mainWindow_, next);
     EXPECT_EQ(BlockValueOf(next), ReadSharedBlock().mainWindow);
     // The new instance ends as any does.
-    SendMessageA(next, WM_DESTROY, 0, 0);
+    EndInstance();
     EXPECT_TRUE(DropQuitMessage());
     EXPECT_FALSE(SharedBlockExists());
     DestroyWindow(next);
+}
+
+// The names are fixed: another program (the protected browser among them)
+// may make the shared block before any instance exists, to take the links
+// handed to it. No start hands it a link or waits on it: the link opens
+// protected and untracked.
+TEST_F(FirstInstanceTest, ABlockOfAnotherProgramGetsNoLink)
+{
+    EndInstance();
+    ASSERT_FALSE(SharedBlockExists());
+    unique_handle squatter(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
+    ASSERT_TRUE(squatter);
+    // Owned by the user, as a restricted token's objects are.
+    unique_handle token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()));
+    BYTE user[256];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size));
+    ASSERT_EQ((DWORD)ERROR_SUCCESS, SetSecurityInfo(squatter.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION,
+                                                    reinterpret_cast<TOKEN_USER*>(user)->User.Sid, nullptr,
+                                                    nullptr, nullptr));
+    unique_view view(MapViewOfFile(squatter.get(), FILE_MAP_WRITE, 0, 0, sizeof(HookSharedBlock)));
+    ASSERT_TRUE(view);
+    HookSharedBlock published = {BlockValueOf(mainWindow_), 0};
+    memcpy(view.get(), &published, sizeof published);
+
+    static std::vector<std::string> untracked;
+    untracked.clear();
+    g_untrackedLaunch = [](const std::string& text) { untracked.push_back(text); };
+    recorded_.clear();
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(HandOffToRunningInstance("first.exe"));
+    EXPECT_FALSE(StartSingleInstance(GetModuleHandleA(nullptr), "second.exe"));
+    EXPECT_LT(GetTickCount() - start, 3000u) << "a start waited on the other program's objects";
+    g_untrackedLaunch = RunUntrackedLaunch;
+    EXPECT_EQ((std::vector<std::string>{"first.exe", "second.exe"}), untracked);
+    EXPECT_TRUE(Recorded({ids_.runNewProgram}).empty());
+    EXPECT_TRUE(handedOff_.empty());
 }
 
 }  // namespace

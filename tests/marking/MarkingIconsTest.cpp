@@ -37,6 +37,63 @@ struct HungThread {
     }
 };
 
+// Counts, by icon, the calls of DestroyIcon that go through this program's
+// import table (the tracker's among them), and passes them on.
+class DestroyIconCounter {
+public:
+    DestroyIconCounter() : slot_(FindImport())
+    {
+        Calls().clear();
+        if (slot_)
+            Patch(reinterpret_cast<FARPROC>(&Counting));
+    }
+    ~DestroyIconCounter()
+    {
+        if (slot_)
+            Patch(Real());
+    }
+    DestroyIconCounter(const DestroyIconCounter&) = delete;
+    DestroyIconCounter& operator=(const DestroyIconCounter&) = delete;
+
+    bool Active() const { return slot_ != nullptr; }
+    static int Count(HICON icon) { return (int)std::count(Calls().begin(), Calls().end(), icon); }
+
+private:
+    static FARPROC Real() { return GetProcAddress(GetModuleHandleA("user32.dll"), "DestroyIcon"); }
+    static std::vector<HICON>& Calls()
+    {
+        static std::vector<HICON> calls;
+        return calls;
+    }
+    static BOOL WINAPI Counting(HICON icon)
+    {
+        Calls().push_back(icon);
+        return reinterpret_cast<BOOL(WINAPI*)(HICON)>(Real())(icon);
+    }
+    static FARPROC* FindImport()
+    {
+        BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             imports.VirtualAddress && entry->Name; ++entry)
+            for (auto* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk); thunk->u1.Function;
+                 ++thunk)
+                if (thunk->u1.Function == reinterpret_cast<ULONG_PTR>(Real()))
+                    return reinterpret_cast<FARPROC*>(&thunk->u1.Function);
+        return nullptr;
+    }
+    void Patch(FARPROC function)
+    {
+        DWORD old = 0;
+        VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
+        *slot_ = function;
+        VirtualProtect(slot_, sizeof *slot_, old, &old);
+    }
+
+    FARPROC* slot_;
+};
+
 size_t CountRecords(const std::vector<std::string>& records, const std::string& record)
 {
     return (size_t)std::count(records.begin(), records.end(), record);
@@ -126,6 +183,35 @@ TEST_F(MarkingIcons, WindowWithOnlyABigIconGetsOneCompositionForBothSizes)
     EXPECT_EQ(composed, g_tracker.smallIcons[index]);
     EXPECT_TRUE(IconAlive(composed));
     EXPECT_EQ(0, BadgeMismatches(recomposed, newBig.get(), g_launcher.overlayBigIcon));
+}
+
+// A window with one icon carries one composition in both slots: however
+// its entry goes, the composition is destroyed once.
+TEST_F(MarkingIcons, ACompositionInBothSlotsIsDestroyedOnce)
+{
+    static const struct {
+        const char* name;
+        void (*remove)(HWND window);
+    } cases[] = {
+        {"the window reports its end", [](HWND window) { OnWindowDestroyed(window); }},
+        {"the instance shuts down", [](HWND) { UnhookAll(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        unique_hicon big(MakeSolidIcon(32, kBlue));
+        HWND window = CreateWindowWithIcons(big.get(), nullptr);
+        ASSERT_TRUE(window && big);
+        size_t index = Track(window);
+        MarkIcons(window, index);
+        HICON composed = g_tracker.bigIcons[index];
+        ASSERT_NE(nullptr, composed);
+        ASSERT_EQ(composed, g_tracker.smallIcons[index]);
+        DestroyIconCounter counter;
+        ASSERT_TRUE(counter.Active());
+        c.remove(window);
+        EXPECT_TRUE(g_tracker.hookIds.empty());
+        EXPECT_EQ(1, DestroyIconCounter::Count(composed));
+    }
 }
 
 TEST_F(MarkingIcons, NewBrowserIconReplacesTheCompositionAndTheOldOneIsDestroyed)

@@ -111,16 +111,17 @@ TEST(SpirelBinding, TheSharedBlockIsEightBytesOpenToRestrictedProcesses)
 }
 
 // The first instance rewrites the block while hook procedures in other
-// processes read it: each field is read whole, never half old, half new.
-TEST(SpirelBinding, ReadersNeverSeeHalfAField)
+// processes read it: the block is read whole, never one field of one
+// publication beside the other field of another.
+TEST(SpirelBinding, ReadersNeverSeeHalfABlock)
 {
     SharedBlockView block, reader;
     ASSERT_TRUE(block.Create(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
     ASSERT_TRUE(reader.OpenReadOnly(sizeof(HookSharedBlock), HOOK_SHARED_BLOCK_NAME));
     std::atomic<bool> done(false);
     std::atomic<unsigned> writes(0);
+    static const HookSharedBlock values[2] = {{0x00000000, 0xFFFFFFFF}, {0xFFFFFFFF, 0x00000000}};
     std::thread writer([&] {
-        const HookSharedBlock values[2] = {{0x00000000, 0x00000000}, {0xFFFFFFFF, 0xFFFFFFFF}};
         for (unsigned i = 0; !done; ++i) {
             block.Write(&values[i & 1], sizeof values[0]);
             writes = i + 1;
@@ -128,17 +129,22 @@ TEST(SpirelBinding, ReadersNeverSeeHalfAField)
     });
     while (writes < 1000)
         Sleep(0);
-    unsigned torn = 0;
+    unsigned torn = 0, changes = 0;
+    DWORD last = values[0].mainWindow;
     for (int i = 0; i < 5000000 && torn == 0; ++i) {
         HookSharedBlock read = {0x12345678, 0x12345678};
         reader.Read(&read, sizeof read);
-        if ((read.mainWindow != 0 && read.mainWindow != 0xFFFFFFFF) ||
-            (read.cbtHook != 0 && read.cbtHook != 0xFFFFFFFF))
+        bool whole = (read.mainWindow == values[0].mainWindow && read.cbtHook == values[0].cbtHook) ||
+                     (read.mainWindow == values[1].mainWindow && read.cbtHook == values[1].cbtHook);
+        if (!whole)
             ++torn;
+        changes += read.mainWindow != last;
+        last = read.mainWindow;
     }
     done = true;
     writer.join();
     EXPECT_EQ(0u, torn);
+    EXPECT_GT(changes, 0u) << "the reader never saw the writer's work";
 }
 
 }  // namespace

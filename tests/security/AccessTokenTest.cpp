@@ -36,19 +36,11 @@ bool HandleIsOpen(HANDLE handle)
 
 }  // namespace
 
-// Windows removes every privilege but SeChangeNotifyPrivilege for
-// DISABLE_MAX_PRIVILEGE; that is the requirement.
+// Every privilege but SeChangeNotifyPrivilege is gone: Windows removes them
+// for DISABLE_MAX_PRIVILEGE, and every system for the explicit list.
 static void ExpectOnlyChangeNotifyPrivilege(HANDLE token)
 {
-    std::vector<std::string> privileges = TokenPrivilegeNames(token);
-    if (!RunningOnWine()) {
-        EXPECT_EQ(std::vector<std::string>{"SeChangeNotifyPrivilege"}, privileges);
-        return;
-    }
-    // WINE_GAP: Wine 8 ignores DISABLE_MAX_PRIVILEGE and keeps every
-    // privilege. This fails once Wine removes them; then the Windows
-    // expectation above holds on Wine as well.
-    EXPECT_GT(privileges.size(), 1u) << "Wine now honours DISABLE_MAX_PRIVILEGE";
+    EXPECT_EQ(std::vector<std::string>{"SeChangeNotifyPrivilege"}, TokenPrivilegeNames(token));
 }
 
 static void ExpectNoRestrictingSids(HANDLE token)

@@ -2,6 +2,8 @@
 #include "security/ComServerKeyGuard.h"
 #include "tests/security/SecurityTestSupport.h"
 #include "tests/support/RestrictedImpersonation.h"
+#include "tests/support/StandinReport.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestProcess.h"
 #include "tests/support/TestRegistryKey.h"
@@ -156,6 +158,37 @@ protected:
         return exists;
     }
 
+    // The names of the holder values beside the snapshot.
+    std::vector<std::string> Holders() const
+    {
+        std::vector<std::string> holders;
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return holders;
+        char name[64];
+        for (DWORD i = 0;; ++i) {
+            DWORD size = sizeof name;
+            LONG status = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (status != ERROR_SUCCESS) break;
+            if (strncmp(name, "Holder", 6) == 0)
+                holders.push_back(name);
+        }
+        RegCloseKey(key);
+        return holders;
+    }
+
+    static std::string HolderName(DWORD processId)
+    {
+        char name[32];
+        snprintf(name, sizeof name, "Holder%08X", (unsigned)processId);
+        return name;
+    }
+
+    bool ProductKeyGone() const
+    {
+        return !RegistryKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\" + caption_);
+    }
+
     std::string SavedDaclText() const
     {
         std::string text;
@@ -204,10 +237,12 @@ TEST_F(ComServerKeyGuardTest, NormalRunLocksThenRestoresWhatItFound)
                   RegOpenKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, KEY_SET_VALUE, &key));
     }
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, settingsPath_)) << "nothing in the user's settings";
+    EXPECT_EQ(std::vector<std::string>{HolderName(GetCurrentProcessId())}, Holders());
 
     RestoreComServerKey();
     EXPECT_EQ(before_, KeyDaclText());
     EXPECT_FALSE(SavedTextExists());
+    EXPECT_TRUE(ProductKeyGone()) << "the run leaves no machine-wide key behind";
     RestoreComServerKey();  // nothing left to put back
     EXPECT_EQ(before_, KeyDaclText());
 }
@@ -245,11 +280,14 @@ TEST_F(ComServerKeyGuardTest, CrashedRunIsUndoneAtTheNextExit)
     ExpectLocked();
     std::string locked = KeyDaclText();
     ASSERT_EQ(before_, SavedDaclText());
+    ASSERT_EQ(1u, Holders().size()) << "the probe holds the lock";
 
-    // The next start finds the text: the key stays as it is, locked once.
+    // The next start finds the text: the key stays as it is, locked once,
+    // and the dead holder makes way for this one.
     LockComServerKey();
     EXPECT_EQ(locked, KeyDaclText());
     EXPECT_EQ(before_, SavedDaclText());
+    EXPECT_EQ(std::vector<std::string>{HolderName(GetCurrentProcessId())}, Holders());
     RestoreComServerKey();
     EXPECT_EQ(before_, KeyDaclText());
     EXPECT_FALSE(SavedTextExists());
@@ -362,16 +400,99 @@ TEST_F(ComServerKeyGuardTest, TheLockItselfIsNeverSavedAsTheOriginal)
         std::string real = KeyDaclText();
         RestoreComServerKey();
         EXPECT_EQ(real, KeyDaclText());
+        EXPECT_TRUE(ProductKeyGone()) << "a run that did not lock leaves no machine-wide key";
     }
 }
 
-TEST_F(ComServerKeyGuardTest, WithoutSettingsKeyTheLockIsUndoneOnlyByTheExit)
+// The snapshot is saved before the lock goes on: a run that cannot save it
+// does not lock, so that no lock is ever left without a record.
+TEST_F(ComServerKeyGuardTest, SnapshotThatCannotBeSavedLeavesTheKeyUnlocked)
 {
     MakeGuardedKey();
-    ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, settingsPath_));
+    // A snapshot key that only Administrators and SYSTEM could write, and
+    // that nobody may write now.
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, snapshotPath_.c_str()));
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("O:BAD:P(A;OICI;KR;;;BA)(A;OICI;KR;;;SY)",
+                                                                     SDDL_REVISION_1, &readOnly, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, WRITE_DAC | WRITE_OWNER, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, readOnly));
+    LocalFree(readOnly);
+
     LockComServerKey();
-    ExpectLocked();
-    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, settingsPath_)) << "the settings key is not created";
+    EXPECT_EQ(before_, KeyDaclText());
+    EXPECT_FALSE(SavedTextExists());
     RestoreComServerKey();
     EXPECT_EQ(before_, KeyDaclText());
+    // The test's own key goes again.
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;KA;;;BA)", SDDL_REVISION_1, &open,
+                                                                     nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, open));
+    LocalFree(open);
+    RegCloseKey(key);
+}
+
+// With fast user switching every session runs an instance, and all share
+// the one snapshot. Only the last live holder gives the key back; the
+// uninstall gives back a snapshot that no running instance holds.
+TEST_F(ComServerKeyGuardTest, TheLastLiveHolderGivesTheKeyBack)
+{
+    static const struct {
+        const char* name;
+        LONGLONG timeShift;   // the recorded creation time against the real one
+        bool holds;
+    } cases[] = {
+        {"another session's instance runs", 0, true},
+        {"its id is another process's now", 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeGuardedKey();
+        LockComServerKey();
+        ExpectLocked();
+        TestFile report = TestFile::InTemp("holder-standin");
+        TestProcess other;
+        ASSERT_TRUE(other.Start(StandinCommand(report.path(), "--stay=30000")));
+        FILETIME created, exited, kernel, user;
+        ASSERT_TRUE(GetProcessTimes(other.Handle(), &created, &exited, &kernel, &user));
+        ULARGE_INTEGER recorded = {{created.dwLowDateTime, created.dwHighDateTime}};
+        recorded.QuadPart += c.timeShift;
+        HKEY lock = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, snapshotPath_.c_str(), 0, KEY_SET_VALUE, &lock));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(lock, HolderName(other.Id()).c_str(), 0, REG_BINARY,
+                                                (const BYTE*)&recorded, sizeof recorded));
+        RegCloseKey(lock);
+
+        RestoreComServerKey();
+        if (c.holds) {
+            ExpectLocked();
+            EXPECT_EQ(before_, SavedDaclText());
+            EXPECT_EQ(std::vector<std::string>{HolderName(other.Id())}, Holders());
+            EXPECT_TRUE(RestoreUnheldKeyLock());
+            ExpectLocked();
+            other.Kill();
+            ASSERT_TRUE(other.Wait(5000));
+            EXPECT_TRUE(RestoreUnheldKeyLock());
+        }
+        EXPECT_EQ(before_, KeyDaclText());
+        EXPECT_FALSE(SavedTextExists());
+        EXPECT_TRUE(ProductKeyGone());
+    }
+}
+
+// What a crashed run left, the uninstall puts back.
+TEST_F(ComServerKeyGuardTest, UninstallGivesACrashedRunsSnapshotBack)
+{
+    MakeGuardedKey();
+    EXPECT_TRUE(RestoreUnheldKeyLock());   // nothing to give back
+    EXPECT_EQ(before_, KeyDaclText());
+    std::string probe = Quoted(TestModuleDirectory() + "security_probe.exe") + " lock " + caption_;
+    ASSERT_EQ(9u, RunProcess(probe, 30000)) << "the probe must end without restoring";
+    ExpectLocked();
+    EXPECT_TRUE(RestoreUnheldKeyLock());
+    EXPECT_EQ(before_, KeyDaclText());
+    EXPECT_FALSE(SavedTextExists());
+    EXPECT_TRUE(ProductKeyGone());
 }

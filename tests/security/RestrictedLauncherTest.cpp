@@ -110,18 +110,11 @@ TEST(RunRestricted, ChildRunsWithAdministratorsDenyOnly)
     EXPECT_TRUE(administrators->attributes & SE_GROUP_USE_FOR_DENY_ONLY);
     EXPECT_FALSE(administrators->attributes & SE_GROUP_ENABLED);
     EXPECT_TRUE(facts.restrictingSids.empty());
-    if (!RunningOnWine()) {
-        EXPECT_EQ(0u, facts.restrictingUnreadable);
-        ASSERT_EQ(1u, facts.privileges.size());
-        EXPECT_EQ("SeChangeNotifyPrivilege", facts.privileges[0].name);
-    } else {
-        // WINE_GAP: Wine 8 answers TokenRestrictedSids with ERROR_INVALID_FUNCTION
-        // and ignores DISABLE_MAX_PRIVILEGE, so the child keeps every privilege.
-        // Both checks fail once Wine behaves like Windows.
-        EXPECT_EQ((DWORD)ERROR_INVALID_FUNCTION, facts.restrictingUnreadable);
-        EXPECT_GT(facts.privileges.size(), 1u) << "Wine now honours DISABLE_MAX_PRIVILEGE";
-    }
-    EXPECT_NE(nullptr, facts.FindPrivilege("SeChangeNotifyPrivilege"));
+    // WINE_GAP: Wine 8 answers TokenRestrictedSids with ERROR_INVALID_FUNCTION;
+    // this fails once Wine answers like Windows.
+    EXPECT_EQ(RunningOnWine() ? (DWORD)ERROR_INVALID_FUNCTION : 0u, facts.restrictingUnreadable);
+    ASSERT_EQ(1u, facts.privileges.size());
+    EXPECT_EQ("SeChangeNotifyPrivilege", facts.privileges[0].name);
 }
 
 TEST(RunRestricted, EveryLaunchAddsOneUserEntryToOwnDefaultDacl)
@@ -270,7 +263,7 @@ TEST(RunRestricted, StartsOnlyOnWindows2000XpAnd2003)
 
 // The check that decides whether a started browser may run, on tokens made
 // here the way a launch could get them wrong.
-TEST(ProtectedTokenCheck, OnlyAdministratorsDenyOnlyWithoutRestrictingSidsPasses)
+TEST(ProtectedTokenCheck, OnlyAdministratorsDenyOnlyWithOnePrivilegeAndNoRestrictingSidsPasses)
 {
     PSID administrators = nullptr, everyone = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-32-544", &administrators));
@@ -279,20 +272,36 @@ TEST(ProtectedTokenCheck, OnlyAdministratorsDenyOnlyWithoutRestrictingSidsPasses
     static const struct {
         const char* name;
         DWORD denied, restricting;
+        const char* kept;   // a privilege left in the token on purpose
         bool verified;
         const char* reason;
     } cases[] = {
-        {"the launch's token", 1, 0, true, ""},
-        {"nothing denied", 0, 0, false, "BUILTIN\\Administrators is not deny-only"},
-        {"a restricting SID", 1, 1, false, "restricting SIDs were added"},
+        {"the launch's token", 1, 0, nullptr, true, ""},
+        {"nothing denied", 0, 0, nullptr, false, "BUILTIN\\Administrators is not deny-only"},
+        {"a privilege kept", 1, 0, SE_SHUTDOWN_NAME, false, "privileges kept: SeShutdownPrivilege"},
+        {"a restricting SID", 1, 1, nullptr, false, "restricting SIDs were added"},
     };
     HANDLE own = nullptr;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own));
+    std::vector<BYTE> ownPrivileges = TokenInformation(own, TokenPrivileges);
+    ASSERT_FALSE(ownPrivileges.empty());
+    const auto* held = reinterpret_cast<const TOKEN_PRIVILEGES*>(ownPrivileges.data());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // Every privilege but SeChangeNotify and the kept one is deleted by
+        // name; the flag, which Windows honours, only where none is kept.
+        std::vector<LUID_AND_ATTRIBUTES> deleted;
+        for (DWORD i = 0; i < held->PrivilegeCount; ++i) {
+            char name[64] = "";
+            DWORD size = sizeof name;
+            LUID luid = held->Privileges[i].Luid;
+            ASSERT_TRUE(LookupPrivilegeNameA(nullptr, &luid, name, &size));
+            if (strcmp(name, SE_CHANGE_NOTIFY_NAME) != 0 && (!c.kept || strcmp(name, c.kept) != 0))
+                deleted.push_back({luid, 0});
+        }
         HANDLE token = nullptr;
-        ASSERT_TRUE(CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, c.denied, &deny, 0, nullptr, c.restricting,
-                                          &restrict, &token));
+        ASSERT_TRUE(CreateRestrictedToken(own, c.kept ? 0 : DISABLE_MAX_PRIVILEGE, c.denied, &deny,
+                                          (DWORD)deleted.size(), deleted.data(), c.restricting, &restrict, &token));
         ProtectedTokenVerdict verdict = CheckProtectedToken(token);
         CloseHandle(token);
         if (c.restricting && RunningOnWine()) {
@@ -315,4 +324,53 @@ TEST(ProtectedTokenCheck, OnlyAdministratorsDenyOnlyWithoutRestrictingSidsPasses
     CloseHandle(own);
     LocalFree(administrators);
     LocalFree(everyone);
+}
+
+// A refused browser never runs: it is ended before its first instruction,
+// and a process that cannot be ended is reported as such, not as ended.
+TEST(ProtectedTokenCheck, ARefusedProcessIsEndedOrSaidNotToBe)
+{
+    static const struct {
+        const char* name;
+        DWORD access;   // of the handle the check is given
+        const char* reason;
+    } cases[] = {
+        {"the launch's own handle", PROCESS_ALL_ACCESS, "BUILTIN\\Administrators is not deny-only"},
+        {"a handle that may not end it", PROCESS_QUERY_INFORMATION,
+         "BUILTIN\\Administrators is not deny-only, not ended: 5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // This process's own, unrestricted token: the check refuses it.
+        TestFile report = TestFile::InTemp("refused-child");
+        std::string command = StandinCommand(report.path(), "--exit");
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                                   &startup, &started));
+        HANDLE given = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), started.hProcess, GetCurrentProcess(), &given, c.access,
+                                    FALSE, 0));
+        ProtectedTokenVerdict verdict;
+        verdict.verified = true;
+        EXPECT_FALSE(ResumeIfProtected(given, started.hThread, verdict));
+        EXPECT_FALSE(verdict.verified);
+        EXPECT_EQ(c.reason, verdict.reason);
+        DWORD suspendCount = SuspendThread(started.hThread);
+        if (c.access == PROCESS_ALL_ACCESS) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.hProcess, 0));
+            DWORD exitCode = 0;
+            EXPECT_TRUE(GetExitCodeProcess(started.hProcess, &exitCode));
+            EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, exitCode);
+        } else {
+            EXPECT_EQ(1u, suspendCount) << "never resumed";
+            TerminateProcess(started.hProcess, 0);
+        }
+        EXPECT_FALSE(ReadFileText(report.path(), command)) << "the refused program ran";
+        WaitForSingleObject(started.hProcess, 5000);
+        CloseHandle(given);
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
 }

@@ -129,15 +129,19 @@ TEST_F(StartupDialogTest, PointerOnAButtonHoldsTheCountdown)
 }
 
 // The dialog has no taskbar button: a hover that another window ends by
-// taking the capture or the activation must not hold the countdown.
-TEST_F(StartupDialogTest, LosingCaptureOrActivationEndsTheHover)
+// taking the capture or the activation, or that the pointer ends by leaving
+// the dialog in the background, must not hold the countdown.
+TEST_F(StartupDialogTest, LosingCaptureActivationOrThePointerEndsTheHover)
 {
     static const struct {
         const char* name;
-        void (*takeAway)(HWND other);
+        void (*takeAway)(HWND dialog, HWND other);
     } cases[] = {
-        {"capture taken", [](HWND other) { SetCapture(other); }},
-        {"another window active", [](HWND other) { SetActiveWindow(other); }},
+        {"capture taken", [](HWND, HWND other) { SetCapture(other); }},
+        {"another window active", [](HWND, HWND other) { SetActiveWindow(other); }},
+        // In the background the capture brings no moves once the pointer
+        // is elsewhere: the system's leave report is all the dialog gets.
+        {"pointer left while in the background", [](HWND dialog, HWND) { PostMessageA(dialog, WM_MOUSELEAVE, 0, 0); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -149,10 +153,10 @@ TEST_F(StartupDialogTest, LosingCaptureOrActivationEndsTheHover)
         DWORD takenAt = 0;
         DialogDriver driver({
             {kTitle, 100, [](HWND dialog) { PostMove(dialog, kProtectedCentre); }},
-            {kTitle, 300, [&](HWND) {
+            {kTitle, 300, [&](HWND dialog) {
                  captureOnButton = GetCapture();
                  takenAt = GetTickCount();
-                 c.takeAway(other);
+                 c.takeAway(dialog, other);
              }},
         }, 8000);
         INT_PTR result = driver.Run(IDD_STARTUP, StartupDialogProc);
