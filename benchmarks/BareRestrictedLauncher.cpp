@@ -3,7 +3,8 @@
 // token, starts its command line with it, checks the started process's token
 // as Quillet does before the process runs, and waits for it to end; it has
 // no window, no hooks and no key lock. Exit code 0 when the command ran and
-// ended, 1 when it could not start, 2 when its token failed the check.
+// ended, 1 when it could not start, 2 when its token failed the check (it
+// is then ended before it ran).
 #include "common/UniqueHandle.h"
 #include "security/ProtectedTokenCheck.h"
 #include "security/RestrictedLauncher.h"
@@ -22,11 +23,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     if (RunRestricted(nullptr, writable.data(), status, sizeof status, &threadId, &process, &thread) != 0)
         return 1;
     unique_handle processOwner(process), threadOwner(thread);
-    if (!CheckProtectedProcess(process).verified) {
-        TerminateProcess(process, 1);
+    ProtectedTokenVerdict verdict;
+    if (!ResumeIfProtected(process, thread, verdict))
         return 2;
-    }
-    ResumeThread(thread);
     WaitForSingleObject(process, INFINITE);
     return 0;
 }

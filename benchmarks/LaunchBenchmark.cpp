@@ -26,6 +26,7 @@
 // rounds.
 
 #include "common/UniqueHandle.h"
+#include "security/ProtectedTokenCheck.h"
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/QuilletCopy.h"
 #include "tests/support/StandinReport.h"
@@ -216,7 +217,9 @@ Timing TimeRestrictedStart(const std::string& report)
     if (RunRestricted(nullptr, writable.data(), status, sizeof status, &threadId, &process, &thread) != 0)
         return timing;
     unique_handle processOwner(process), threadOwner(thread);
-    ResumeThread(thread);  // started suspended, for the token check
+    ProtectedTokenVerdict verdict;
+    if (!ResumeIfProtected(process, thread, verdict))
+        return timing;
     timing.report = TimeUntil(start, [&] { return Exists(report); });
     timing.window = TimeUntil(start, [&] {
         HWND found = nullptr;
@@ -260,20 +263,30 @@ double RatioToPeer(double x, double b, double peer)
     return x < 0 || b < 0 || peer < 0 || peer <= b ? -1 : (x - b) / (peer - b);
 }
 
-// The series of the visible end point, as users run Quillet ("Log" 0),
-// and the peer's, with the round's two ratios.
-void TimeAgainstPeer(const QuilletCopy& quillet, ProductSettings& settings, const std::string& report,
-                     Series& series)
+// The round's ratios to the peer of the build whose series begin with PREFIX.
+void AddRatiosToPeer(Series& series, const std::string& prefix)
+{
+    double b = series["b"].back(), peer = series["peer"].back();
+    series[prefix + "c/peer"].push_back(RatioToPeer(series[prefix + "visible c"].back(), b, peer));
+    series[prefix + "d/peer"].push_back(RatioToPeer(series[prefix + "visible d"].back(), b, peer));
+}
+
+// The series of the visible end point, as users run Quillet ("Log" 0), of
+// this build and the baseline, and the peer's, with each build's ratios.
+void TimeAgainstPeer(const QuilletCopy& quillet, const QuilletCopy* baseline, ProductSettings& settings,
+                     const std::string& report, Series& series)
 {
     settings.Set("Log", 0);
     TimeQuillet(quillet, report, "visible ", EndPoint::Visible, series);
+    if (baseline)
+        TimeQuillet(*baseline, report, "baseline visible ", EndPoint::Visible, series);
     settings.Set("Log", 1);
     Timing peer = TimePeerStart(report);
     series["peer report"].push_back(peer.report);
     series["peer"].push_back(peer.window);
-    double b = series["b"].back();
-    series["c/peer"].push_back(RatioToPeer(series["visible c"].back(), b, peer.window));
-    series["d/peer"].push_back(RatioToPeer(series["visible d"].back(), b, peer.window));
+    AddRatiosToPeer(series, "");
+    if (baseline)
+        AddRatiosToPeer(series, "baseline ");
 }
 
 void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, ProductSettings& settings,
@@ -295,7 +308,7 @@ void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, ProductSe
     TimeQuillet(quillet, report, "", EndPoint::Tracked, series);
     if (baseline)
         TimeQuillet(*baseline, report, "baseline ", EndPoint::Tracked, series);
-    TimeAgainstPeer(quillet, settings, report, series);
+    TimeAgainstPeer(quillet, baseline, settings, report, series);
     series["alone"].push_back(TimeRun(Quoted(quillet.Program()) + " -UNINSTALL"));
     Timing restricted = TimeRestrictedStart(report);
     series["restricted report"].push_back(restricted.report);
@@ -372,13 +385,15 @@ void PrintStep(const char* step, double ms, double added)
     std::printf("    %-58s %7.1f  %5.1f%%\n", step, ms, added > 0 ? 100.0 * ms / added : 0.0);
 }
 
-// Where X (the first instance's start, or the hand-off) spends what it adds
-// to a direct start, beside what the peer spends on the same road.
-void PrintStepsAgainstPeer(Series& series, const char* title, const std::string& x)
+// Where X (the first instance's start, or the hand-off) of the build whose
+// series begin with PREFIX spends what it adds to a direct start, beside
+// what the peer spends on the same road.
+void PrintStepsAgainstPeer(Series& series, const std::string& prefix, const char* title, const std::string& x)
 {
     double b = Median(series["b"]), bReport = Median(series["b report"]);
     double peerReport = Median(series["peer report"]);
-    double xWindow = Median(series["visible " + x]), xReport = Median(series["visible " + x + " report"]);
+    const std::string name = prefix + "visible " + x;
+    double xWindow = Median(series[name]), xReport = Median(series[name + " report"]);
     double added = xWindow - b;
     std::printf("  %s adds %.1f ms to a direct start:\n", title, added);
     PrintStep("until the browser runs, as far as the peer's start", peerReport - bReport, added);
@@ -389,24 +404,24 @@ void PrintStepsAgainstPeer(Series& series, const char* title, const std::string&
 
 // The yardstick a user would compare Quillet with: the peer makes the same
 // token and runs the same check, and does nothing else.
-void PrintAgainstPeer(Series& series)
+void PrintAgainstPeer(Series& series, const std::string& prefix, const char* title)
 {
     double b = Median(series["b"]), peer = Median(series["peer"]);
-    std::printf("\nagainst the bare restricted launcher, every start until the browser's window is visible, "
-                "\"Log\" 0:\n");
+    std::printf("\n%s against the bare restricted launcher, every start until the browser's window is "
+                "visible, \"Log\" 0:\n", title);
     std::printf("(b) direct browser start     %7.1f ms\n", b);
     std::printf("(p) bare restricted launcher %7.1f ms\n", peer);
-    std::printf("(c) start through Quillet    %7.1f ms\n", Median(series["visible c"]));
-    std::printf("(d) hand-off start           %7.1f ms\n", Median(series["visible d"]));
+    std::printf("(c) start through Quillet    %7.1f ms\n", Median(series[prefix + "visible c"]));
+    std::printf("(d) hand-off start           %7.1f ms\n", Median(series[prefix + "visible d"]));
     std::printf("  the peer until the browser runs, less the restricted start from a running process\n"
                 "  (the peer's own process start and imports)                %7.1f\n",
                 Median(series["peer report"]) - Median(series["restricted report"]));
-    PrintStepsAgainstPeer(series, "(c)", "c");
-    PrintStepsAgainstPeer(series, "(d)", "d");
+    PrintStepsAgainstPeer(series, prefix, "(c)", "c");
+    PrintStepsAgainstPeer(series, prefix, "(d)", "d");
     std::printf("(c - b) / (p - b) = %.2f   (median of the rounds' own ratios; goal: at most %.1f)\n",
-                Median(series["c/peer"]), kPeerGoal);
+                Median(series[prefix + "c/peer"]), kPeerGoal);
     std::printf("(d - b) / (p - b) = %.2f   (median of the rounds' own ratios; goal: at most %.1f)\n",
-                Median(series["d/peer"]), kPeerGoal);
+                Median(series[prefix + "d/peer"]), kPeerGoal);
 }
 
 } // namespace
@@ -443,6 +458,8 @@ int main(int argc, char** argv)
     if (!baselineProgram.empty())
         PrintResult(series, "baseline ", ("baseline " + baselineProgram + ", same rounds:").c_str());
     PrintResult(series, "", "this build:");
-    PrintAgainstPeer(series);
+    if (!baselineProgram.empty())
+        PrintAgainstPeer(series, "baseline ", ("baseline " + baselineProgram + ",").c_str());
+    PrintAgainstPeer(series, "", "this build,");
     return 0;
 }
