@@ -43,9 +43,10 @@ kill-run-$(1): build-$(1)
 	tools/wine-session $(2) -- env QUILLET_KILL_STRIDE=1 bash tests/associations/RoundTrip.sh --kill-every-change $(2)
 
 bench-$(1): build-$(1)
-	cmake --build $(2) -j $(JOBS) --target launch_benchmark spirel_throughput
+	cmake --build $(2) -j $(JOBS) --target launch_benchmark spirel_throughput association_benchmark
 	tools/wine-session $(2) -- sh -c 'tools/wine-exec $(2)/benchmarks/launch_benchmark.exe && \
-	    tools/wine-exec $(2)/benchmarks/spirel_throughput.exe'
+	    tools/wine-exec $(2)/benchmarks/spirel_throughput.exe && \
+	    tools/wine-exec $(2)/benchmarks/association_benchmark.exe'
 endef
 $(eval $(call tree_rules,x86,$(BUILD),toolchain-i686-w64-mingw32.cmake))
 $(eval $(call tree_rules,x64,$(BUILD64),toolchain-x86_64-w64-mingw32.cmake))

@@ -107,3 +107,13 @@ std::vector<std::string> MissingParents(HKEY root, const std::string& path)
     }
     return missing;
 }
+
+bool CanWriteMachineKeys()
+{
+    for (const char* path : {"SOFTWARE", "Software\\Classes"}) {
+        unique_hkey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY, key.put()) == ERROR_SUCCESS)
+            return true;
+    }
+    return false;
+}

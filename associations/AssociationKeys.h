@@ -48,3 +48,7 @@ std::vector<std::string> MissingParents(HKEY root, const std::string& path);
 
 // True when ROOT is HKEY_LOCAL_MACHINE; the takeover never creates keys there.
 inline bool IsMachineRoot(HKEY root) { return root == HKEY_LOCAL_MACHINE; }
+
+// False for a user who can change nothing under HKEY_LOCAL_MACHINE's
+// software and classes keys (a limited user).
+bool CanWriteMachineKeys();

@@ -1,5 +1,6 @@
 #include "associations/AssociationManager.h"
 
+#include "associations/AssociationItems.h"
 #include "associations/AssociationKeys.h"
 #include "associations/RegistryChangeCount.h"
 
@@ -140,15 +141,23 @@ bool AssociationManager::RestoreKeyCopy(const std::string& path, HKEY targetRoot
     // there: a record whose copy has vanished must not cost the user the key.
     const std::string savePath = FolderPath(FOLDER_SAVE);
     unique_hkey saved;
-    if (!OpenAssociationKey(root_, savePath + "\\" + path, saved, KEY_READ))
-        return false;
-    std::string stored = StoredKeyPath(root_, savePath + "\\" + path).substr(savePath.size() + 1);
-    DeleteKeyTree(root_, path);
-    unique_hkey target;
-    if (OpenOrCreateAssociationKey(targetRoot, stored, target, kCopyTargetAccess) &&
-        CopyKeyTree(saved.get(), nullptr, target.get()))
+    LONG status = RegOpenKeyExA(root_, (savePath + "\\" + path).c_str(), 0, KEY_READ, saved.put());
+    if (status == ERROR_FILE_NOT_FOUND) {
+        // Nothing can come back: the key keeps its content, less Quillet.
+        TakeProgramOut(targetRoot, path);
+        Log("Saved copy missing ( %s\\%s ) -> Quillet taken out of its commands", RootName(targetRoot), path.c_str());
+        DropRecord(root_, path);
         return true;
+    }
+    unique_hkey target;
+    if (status == ERROR_SUCCESS && DeleteOrGone(root_, path)) {
+        std::string stored = StoredKeyPath(root_, savePath + "\\" + path).substr(savePath.size() + 1);
+        if (OpenOrCreateAssociationKey(targetRoot, stored, target, kCopyTargetAccess) &&
+            CopyKeyTree(saved.get(), nullptr, target.get()))
+            return true;
+    }
     restoreIncomplete_ = true;
+    Log("Not given back ( %s\\%s )", RootName(targetRoot), path.c_str());
     return false;
 }
 
@@ -178,7 +187,29 @@ bool AssociationManager::ReadRecord(HKEY root, const std::string& path, std::str
 
 bool AssociationManager::WriteRecord(HKEY root, const std::string& path, const char* marker) noexcept
 {
-    return WriteValue(saveKey_.get(), REG_SZ, marker, SaveRecordName(root, path).c_str());
+    bool written = WriteValue(saveKey_.get(), REG_SZ, marker, SaveRecordName(root, path).c_str());
+    recordsUnflushed_ = recordsUnflushed_ || written;
+    return written;
+}
+
+// Before a change that a record just written undoes: on disk the save area
+// and the classes are two hive files, written at different times, and a
+// power cut must not leave the change without its record.
+void AssociationManager::FlushRecords()
+{
+    if (!recordsUnflushed_ || !saveKey_)
+        return;
+    FlushRegistryKey(saveKey_.get());
+    recordsUnflushed_ = false;
+}
+
+// Before a record goes: the keys given back must be on disk first, or a
+// power cut would leave a wrapped key that no record undoes any more.
+void AssociationManager::FlushClasses(HKEY root)
+{
+    unique_hkey classes;
+    if (RegOpenKeyExA(root, kClassesPrefix, 0, KEY_READ, classes.put()) == ERROR_SUCCESS)
+        FlushRegistryKey(classes.get());
 }
 
 void AssociationManager::RemoveRecord(HKEY root, const std::string& path)

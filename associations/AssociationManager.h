@@ -19,10 +19,12 @@
 //                            class key's path, with its copy there.
 #pragma once
 
+#include "associations/HandlerOwner.h"
 #include "common/UniqueHandle.h"
 #include "programwide/DiagnosticLog.h"
 
 #include <windows.h>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,7 +52,14 @@ public:
 
     // Takeover (each entry stores program path, product name and root first).
     bool IsTakenOver(const char* programPath, const char* productName, HKEY root);
+    // 1 when the root's save area holds the takeover (made now or before)
+    // and every item was worked on; 0 when nothing could be taken over.
     int SaveBrowser(const char* programPath, const char* productName, HKEY root);
+    // True when every item the takeover works on runs Quillet now (a
+    // rundll32 command passes unchanged), or was left to another program by
+    // this manager's SaveBrowser; a per-user key missing where the
+    // machine-wide one exists is a fault.
+    bool IsTakeoverComplete(const char* programPath, const char* productName, HKEY root);
     void ReapplyTakeover(const char* programPath, const char* productName, HKEY root);
 
     // Restore and verification.
@@ -112,6 +121,18 @@ private:
     void Log(const char* format, Args... arguments) noexcept { log_.WriteFormat(format, arguments...); }
 
     // Takeover steps.
+    std::string ReadPreviousProgram();
+    std::vector<std::string> Programs() const { return {ProgramPath(), previousProgram_}; }
+    bool IsHeld(HKEY root, const std::string& path) const;
+    void NoteHeld(HKEY root, const std::string& path, const std::string& where, const std::string& found);
+    bool FoundBefore(const char* record, const std::string& path, const std::string& found);
+    bool ClassHeld(HKEY root, const std::string& classPath, const char* record);
+    bool ExtensionHeld(HKEY root, const std::string& path, const char* className, const char* record);
+    bool ServerHeld(HKEY root, const std::string& serverPath, const char* record);
+    HandlerOwner ClassOwner(HKEY root, const std::string& classPath, std::string& where, std::string& found,
+                            std::string& foundPath);
+    void FlushRecords();
+    void FlushClasses(HKEY root);
     bool SetMainData();
     int SetSaveData();
     int SetClsidData(HKEY root, const char* prefix);
@@ -123,6 +144,8 @@ private:
     int WrapServer(HKEY server);
     int SetExtensionClass(HKEY key, const char* className);
     bool CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key);
+    void RepairFromCopy(HKEY root, const std::string& path);
+    bool IsWholeCopy(HKEY root, const std::string& path, HKEY sourceRoot, const std::string& sourcePath);
     bool BeginCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath);
     void DropCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath);
     bool RewriteClassCommands(HKEY root, const std::string& classPath);
@@ -145,6 +168,12 @@ private:
     bool RestoreClsidData(HKEY root, const char* prefix);
     bool RestoreKeyData(HKEY root, const char* prefix, const char* name);
     bool RestoreRecordedKey(HKEY root, const std::string& recordPath, const std::string& deletePath);
+    bool GiveUpHeldItem(HKEY root, const std::string& recordPath, const std::string& record);
+    void TakeProgramOut(HKEY root, const std::string& path);
+    void TakeProgramOutOfValue(HKEY root, const std::string& path);
+    void PutBackMachineIcon(HKEY root, const std::string& classPath);
+    void DropRecord(HKEY root, const std::string& path);
+    bool DeleteOrGone(HKEY root, const std::string& path);
     void RemoveCreatedParents(HKEY root, const std::string& path);
     void RestoreCheckAssociations();
     void RemoveSaveArea();
@@ -155,6 +184,10 @@ private:
     int CheckClass(HKEY root, const char* prefix, const char* name, VerifyMode mode);
     int CheckCommands(HKEY root, const char* prefix, const char* name, VerifyMode mode);
     int CheckCommand(HKEY root, const std::string& commandPath, VerifyMode mode);
+    bool ServerComplete(HKEY root);
+    bool ExtensionComplete(HKEY root, const char* extension, const char* className);
+    bool ClassComplete(HKEY root, const std::string& classPath);
+    bool CommandComplete(HKEY root, const std::string& commandPath);
     void ErrorTest(VerifyMode mode);
 
     const char* programPath_ = nullptr;
@@ -166,6 +199,16 @@ private:
     DWORD capacity_ = 0;
     LogChannel log_;
     bool restoreIncomplete_ = false;
+    // The program path the wraps of an earlier run hold (the main key's
+    // "FileName" before this run wrote it).
+    std::string previousProgram_;
+    // A save area was there before this SaveBrowser: it goes on with it.
+    bool resuming_ = false;
+    // "<root>\<path>" of the items this manager's takeover left to another
+    // program.
+    std::set<std::string> held_;
+    // Records written since the save area was last flushed to disk.
+    bool recordsUnflushed_ = false;
 };
 
 // The program path as a command line's program: quoted when it holds a blank.
@@ -175,4 +218,7 @@ std::string CommandProgram(const char* programPath);
 // CommandProgram) and a blank go in front, and " %1" after it when it has no "%1" of its own.
 // False when the command is to be left alone (it already names the program);
 // a "rundll32" command comes back unchanged.
-bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped);
+// A command that names PREVIOUSPROGRAM (a moved or renamed Quillet) gets the
+// program path in its place instead of a second wrap.
+bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped,
+                    const std::string& previousProgram = std::string());

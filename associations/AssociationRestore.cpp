@@ -10,11 +10,16 @@ int AssociationManager::RestoreAssociations(const char* programPath, const char*
 {
     StoreOperands(programPath, productName, root);
     restoreIncomplete_ = false;
-    if (!OpenHKEY(FOLDER_SAVE, true))
+    if (!OpenHKEY(FOLDER_SAVE, true)) {
+        restoreIncomplete_ = true;
+        Log("Not given back ( %s ): the save area cannot be opened", RootName(root_));
         return 0;
+    }
     int result = 0;
     try {
-        if (ReserveBuffer(1024)) {
+        previousProgram_ = ReadPreviousProgram();
+        restoreIncomplete_ = !ReserveBuffer(1024);
+        if (!restoreIncomplete_) {
             RestoreClsidData(root_, kClassesPrefix);
             for (const ExtensionPair& pair : kExtensionPairs)
                 RestoreKeyData(root_, kClassesPrefix, pair.extension);
@@ -54,6 +59,7 @@ void AssociationManager::RemoveSaveArea()
         if (std::strstr(name, "_>:") && ReadValue(saveKey_.get(), nullptr, name))
             (std::strcmp(Value(), kSaveDelete) == 0 ? deletes : restores).push_back(name);
     }
+    FlushClasses(root_);
     for (const std::vector<std::string>* group : {&deletes, &restores})
         for (const std::string& record : *group)
             CountRegistryChange(RegDeleteValueA(saveKey_.get(), record.c_str()));
@@ -64,17 +70,55 @@ void AssociationManager::RemoveSaveArea()
 bool AssociationManager::RestoreRecordedKey(HKEY root, const std::string& recordPath, const std::string& deletePath)
 {
     std::string record;
-    if (!ReadRecord(root, recordPath, record))
+    if (!ReadRecord(root, recordPath, record) || (record != kSaveDelete && record != kSaveRestore))
         return false;
-    if (record == kSaveDelete) {
-        // A key that is already gone is as good as deleted.
-        DeleteKeyTree(root, deletePath);
-        RemoveCreatedParents(root, deletePath);
+    if (GiveUpHeldItem(root, recordPath, record))
         return true;
-    }
     if (record == kSaveRestore)
         return RestoreKeyCopy(recordPath, root);
-    return false;
+    if (!DeleteOrGone(root, deletePath)) {
+        restoreIncomplete_ = true;
+        Log("Not given back ( %s\\%s )", RootName(root), deletePath.c_str());
+        return false;
+    }
+    RemoveCreatedParents(root, deletePath);
+    return true;
+}
+
+// A key that is already gone is as good as deleted; one that cannot be
+// deleted (or opened to be) is still there.
+bool AssociationManager::DeleteOrGone(HKEY root, const std::string& path)
+{
+    if (DeleteKeyTree(root, path))
+        return true;
+    unique_hkey key;
+    return RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_FILE_NOT_FOUND;
+}
+
+// An item another program holds now is the user's choice: nothing is given
+// back over it, and its record goes, so that the restore can finish.
+bool AssociationManager::GiveUpHeldItem(HKEY root, const std::string& recordPath, const std::string& record)
+{
+    bool held = false;
+    if (recordPath == ClsidServerPath(kClassesPrefix)) {
+        held = ServerHeld(root, recordPath, record.c_str());
+    } else if (recordPath != ClsidClassPath(kClassesPrefix)) {
+        const char* className = nullptr;
+        for (const ExtensionPair& pair : kExtensionPairs)
+            if (recordPath == ItemPath(kClassesPrefix, pair.extension))
+                className = pair.className;
+        held = className ? ExtensionHeld(root, recordPath, className, record.c_str())
+                         : ClassHeld(root, recordPath, record.c_str());
+    }
+    if (held)
+        DropRecord(root, recordPath);
+    return held;
+}
+
+void AssociationManager::DropRecord(HKEY root, const std::string& path)
+{
+    FlushClasses(root);
+    RemoveRecord(root, path);
 }
 
 void AssociationManager::RemoveCreatedParents(HKEY root, const std::string& path)
@@ -114,14 +158,24 @@ void AssociationManager::RestoreCheckAssociations()
 {
     unique_hkey browser;
     if (!OpenOrCreateAssociationKey(root_, kBrowserMainKey, browser) || !ReserveBuffer(1024) ||
-        !OpenHKEY(FOLDER_SAVE, true))
+        !OpenHKEY(FOLDER_SAVE, true)) {
+        restoreIncomplete_ = true;
+        Log("Not given back ( %s\\%s\\%s )", RootName(root_), kBrowserMainKey, kCheckAssociations);
         return;
+    }
     DWORD type = REG_SZ;
     if (!ReadValue(saveKey_.get(), &type, kCheckAssociations))
         return;
     // An empty saved value means the browser had none.
-    if (Value()[0] != '\0')
-        WriteValue(browser.get(), type, Value(), kCheckAssociations);
-    else
-        CountRegistryChange(RegDeleteValueA(browser.get(), kCheckAssociations));
+    bool given = false;
+    if (Value()[0] != '\0') {
+        given = WriteValue(browser.get(), type, Value(), kCheckAssociations);
+    } else {
+        LONG status = CountRegistryChange(RegDeleteValueA(browser.get(), kCheckAssociations));
+        given = status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    if (!given) {
+        restoreIncomplete_ = true;
+        Log("Not given back ( %s\\%s\\%s )", RootName(root_), kBrowserMainKey, kCheckAssociations);
+    }
 }

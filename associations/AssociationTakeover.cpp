@@ -24,6 +24,14 @@ bool CopyMachineKey(const std::string& path, HKEY target)
     return CopyKeyTree(HKEY_LOCAL_MACHINE, path.c_str(), target);
 }
 
+// A key the takeover may make from the machine-wide one: there, and missing
+// under the root. One under the root that only cannot be written (a
+// read-only key) is the user's and stays as it is.
+bool IsMissingMachineCopy(HKEY root, const std::string& path)
+{
+    return AssociationKeyExists(HKEY_LOCAL_MACHINE, path) && !AssociationKeyExists(root, path);
+}
+
 } // namespace
 
 std::string CommandProgram(const char* programPath)
@@ -37,11 +45,16 @@ std::string CommandProgram(const char* programPath)
     return program;
 }
 
-bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped)
+bool WrappedCommand(const char* programPath, const std::string& command, std::string& wrapped,
+                    const std::string& previousProgram)
 {
-    if (command.find(programPath) != std::string::npos)
+    if (NamesProgram(command, programPath))
         return false;
-    if (command.find("rundll32") != std::string::npos)
+    // A wrap of a copy that was moved or renamed since: one program in front.
+    size_t at = FindProgram(command, previousProgram);
+    if (at != std::string::npos)
+        wrapped = ReplaceProgram(command, at, previousProgram.size(), CommandProgram(programPath));
+    else if (command.find("rundll32") != std::string::npos)
         wrapped = command;
     else if (command.find("%1") != std::string::npos)
         wrapped = CommandProgram(programPath) + " " + command;
@@ -63,10 +76,20 @@ int AssociationManager::SaveBrowser(const char* programPath, const char* product
     StoreOperands(programPath, productName, root);
     try {
         Log("<<<<< Begin Save Browser >>>>>");
+        // A save area already there is a takeover begun before, whose wraps
+        // name the program path the main key holds until SetMainData
+        // writes this one.
+        resuming_ = OpenHKEY(FOLDER_SAVE, false);
+        CloseHKEY(FOLDER_SAVE);
+        previousProgram_ = ReadPreviousProgram();
         // Without a save area nothing may change, not even the main key.
         if (OpenHKEY(FOLDER_SAVE, true))
             SetMainData();
-        return SetSaveData();
+        else if (IsMachineRoot(root_))
+            Log("The machine-wide root was left ( %s ): its save area cannot be made", RootName(root_));
+        int result = SetSaveData();
+        FreeBuffer();
+        return result;
     } catch (const std::bad_alloc&) {
         // Every step changes a key only after its copy and record exist, so
         // stopping here leaves a state the restore can undo.
@@ -75,6 +98,17 @@ int AssociationManager::SaveBrowser(const char* programPath, const char* product
         CloseHKEY(FOLDER_SAVE);
         return 0;
     }
+}
+
+std::string AssociationManager::ReadPreviousProgram()
+{
+    std::string previous;
+    if (ReserveBuffer(1024) && OpenHKEY(FOLDER_MAIN, false) && ReadValue(mainKey_.get(), nullptr, "FileName"))
+        previous = Value();
+    CloseHKEY(FOLDER_MAIN);
+    if (UpperCase(previous.c_str()) == UpperCase(ProgramPath().c_str()))
+        previous.clear();
+    return previous;
 }
 
 bool AssociationManager::SetMainData()
@@ -108,7 +142,8 @@ int AssociationManager::SetSaveData()
                 SetExtData(root_, kClassesPrefix, pair.extension, pair.className);
             for (const char* name : kClassNames)
                 SetProtData(root_, kClassesPrefix, name);
-            result = SetProtData(root_, kApplicationsPrefix, kApplicationName);
+            SetProtData(root_, kApplicationsPrefix, kApplicationName);
+            result = 1;
         }
         SaveCheckAssociations();
         FreeBuffer();
@@ -118,13 +153,16 @@ int AssociationManager::SetSaveData()
     return result;
 }
 
-// The server command as it is now becomes the saved browser command.
+// The server command as it is now becomes the saved browser command; one
+// that an ended run has wrapped already keeps the command saved then.
 bool AssociationManager::SaveServerCommand(HKEY server)
 {
     DWORD type = REG_SZ;
     if (!ReadValue(server, &type, nullptr))
         return false;
     std::string previous = Value();
+    if (CommandOwner(previous, Programs()) == HandlerOwner::Quillet && ReadValue(saveKey_.get(), nullptr, nullptr))
+        return true;
     return WriteValue(saveKey_.get(), type, previous.c_str(), nullptr);
 }
 
@@ -136,9 +174,13 @@ int AssociationManager::WrapServer(HKEY server)
     if (!ReadValue(server, &type, nullptr))
         return 0;
     std::string previous = Value();
-    if (previous.find(ProgramPath()) != std::string::npos)
+    if (NamesProgram(previous, ProgramPath()))
         return 1;
-    std::string wrapped = CommandProgram(ProgramPath().c_str()) + " " + previous;
+    FlushRecords();
+    std::string program = CommandProgram(ProgramPath().c_str());
+    size_t at = FindProgram(previous, previousProgram_);
+    std::string wrapped = at != std::string::npos ? ReplaceProgram(previous, at, previousProgram_.size(), program)
+                                                  : program + " " + previous;
     return WriteValue(server, type, wrapped.c_str(), nullptr) ? 1 : 0;
 }
 
@@ -153,8 +195,14 @@ int AssociationManager::SetClsidData(HKEY root, const char* prefix)
     std::string classRecord;
     bool serverRecorded = ReadRecord(root, server, serverRecord);
     bool classSaved = ReadRecord(root, classPath, classRecord) && classRecord == kSaveRestore;
+    if (serverRecorded && serverRecord == kSaveRestore)
+        RepairFromCopy(root, server);
+    if (classSaved)
+        RepairFromCopy(root, classPath);
     unique_hkey key;
-    if (serverRecorded && serverRecord == kSaveRestore) {
+    if (resuming_ && ServerHeld(root, server, serverRecorded ? serverRecord.c_str() : nullptr)) {
+        result = 1;
+    } else if (serverRecorded && serverRecord == kSaveRestore) {
         if (OpenAssociationKey(root, server, key))
             result = WrapServer(key.get());
     } else if (!serverRecorded && !classSaved && OpenAssociationKey(root, server, key)) {
@@ -188,7 +236,10 @@ int AssociationManager::FillUserClass(HKEY root, const char* prefix)
         return 0;
     unique_hkey classKey;
     unique_hkey key;
-    if (!WriteRecord(root, server, kSaveDelete) ||
+    if (!WriteRecord(root, server, kSaveDelete))
+        return 0;
+    FlushRecords();
+    if (
         !OpenAssociationKey(root, classPath, classKey, kCopyTargetAccess) || !CopyMachineKey(classPath, classKey.get()) ||
         !OpenAssociationKey(root, server, key) || !SaveServerCommand(key.get()))
         return 0;
@@ -201,10 +252,18 @@ int AssociationManager::CreateClass(HKEY root, const char* prefix)
 {
     std::string server = ClsidServerPath(prefix);
     std::string classPath = ClsidClassPath(prefix);
+    std::string record;
+    unique_hkey key;
+    // Made whole by an ended run: it goes on from there.
+    if (ReadRecord(root, server, record) && record == kSaveDelete &&
+        IsWholeCopy(root, classPath, HKEY_LOCAL_MACHINE, classPath) && OpenAssociationKey(root, server, key) &&
+        ReadValue(key.get(), nullptr, nullptr))
+        return SaveServerCommand(key.get()) ? WrapServer(key.get()) : 0;
+    key.reset();
     if (!AssociationKeyExists(HKEY_LOCAL_MACHINE, classPath) || !BeginCreatedKey(root, server, classPath))
         return 0;
     int result = 0;
-    unique_hkey key;
+    FlushRecords();
     if (OpenOrCreateAssociationKey(root, classPath, key, kCopyTargetAccess) && CopyMachineKey(classPath, key.get())) {
         key.reset();
         if (OpenAssociationKey(root, server, key) && SaveServerCommand(key.get()))
@@ -220,6 +279,7 @@ int AssociationManager::CreateClass(HKEY root, const char* prefix)
 // key into it.
 bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path, unique_hkey& key)
 {
+    FlushRecords();
     if (!OpenOrCreateAssociationKey(root, StoredKeyPath(HKEY_LOCAL_MACHINE, path), key, kCopyTargetAccess))
         return false;
     Log("Create HKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
@@ -234,19 +294,20 @@ bool AssociationManager::CreateFromMachineKey(HKEY root, const std::string& path
 bool AssociationManager::BeginCreatedKey(HKEY root, const std::string& recordPath, const std::string& keyPath)
 {
     std::string record;
-    if (ReadRecord(root, recordPath, record)) {
-        if (record != kSaveDelete)
-            return false;
+    bool recorded = ReadRecord(root, recordPath, record);
+    if (recorded && record != kSaveDelete)
+        return false;
+    if (recorded)
         DeleteKeyTree(root, keyPath);
-        return true;
-    }
+    // An uninstall ended while it dropped the records may have taken a
+    // parent's record and left the key's own: the parents are recorded again.
     for (const std::string& parent : MissingParents(root, keyPath)) {
         if (!WriteRecord(root, parent, kSaveDelete)) {
             DropCreatedKey(root, recordPath, keyPath);
             return false;
         }
     }
-    if (WriteRecord(root, recordPath, kSaveDelete))
+    if (recorded || WriteRecord(root, recordPath, kSaveDelete))
         return true;
     DropCreatedKey(root, recordPath, keyPath);
     return false;
@@ -271,6 +332,47 @@ void AssociationManager::DropCreatedKey(HKEY root, const std::string& recordPath
     }
 }
 
+// A key with a "-@RESTORE" record that is missing, or lacks keys of its
+// saved copy, was being given back by an uninstall that was ended: the copy
+// goes back in whole first, and the takeover starts from it again.
+void AssociationManager::RepairFromCopy(HKEY root, const std::string& path)
+{
+    std::string copyPath = FolderPath(FOLDER_SAVE) + "\\" + path;
+    if (AssociationKeyExists(root_, copyPath) && !IsWholeCopy(root, path, root_, copyPath))
+        RestoreKeyCopy(path, root);
+}
+
+// True when every key and value below SOURCEPATH under SOURCEROOT is there
+// below PATH under ROOT too. The takeover deletes no key or value but the
+// DDE keys on Windows 2000, which are not compared there.
+bool AssociationManager::IsWholeCopy(HKEY root, const std::string& path, HKEY sourceRoot,
+                                     const std::string& sourcePath)
+{
+    unique_hkey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return false;
+    unique_hkey source;
+    if (RegOpenKeyExA(sourceRoot, sourcePath.c_str(), 0, KEY_READ, source.put()) != ERROR_SUCCESS)
+        return true;
+    char name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumValueA(source.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (RegQueryValueExA(key.get(), name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return false;
+    }
+    bool windows2000 = IsWindows2000();
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExA(source.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return true;
+        if ((!windows2000 || lstrcmpiA(name, "ddeexec") != 0) &&
+            !IsWholeCopy(root, path + "\\" + name, sourceRoot, sourcePath + "\\" + name))
+            return false;
+    }
+}
+
 // The extension's default value becomes its class; the type stays.
 int AssociationManager::SetExtensionClass(HKEY key, const char* className)
 {
@@ -278,6 +380,7 @@ int AssociationManager::SetExtensionClass(HKEY key, const char* className)
     bool readable = ReadValue(key, &type, nullptr);
     if (readable && std::strcmp(Value(), className) == 0)
         return 1;
+    FlushRecords();
     return WriteValue(key, readable ? type : REG_SZ, className, nullptr) ? 1 : 0;
 }
 
@@ -289,15 +392,22 @@ int AssociationManager::SetExtData(HKEY root, const char* prefix, const char* ex
     int result = 0;
     std::string record;
     bool recorded = ReadRecord(root, path, record);
+    if (recorded && record == kSaveRestore)
+        RepairFromCopy(root, path);
     unique_hkey key;
-    if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
+    if (resuming_ && ExtensionHeld(root, path, className, recorded ? record.c_str() : nullptr)) {
+        result = 1;
+    } else if (recorded && record == kSaveDelete && !IsEmptyKey(root, path) && OpenAssociationKey(root, path, key)) {
+        // Created and copied by an ended run: only the class may be missing.
+        result = SetExtensionClass(key.get(), className);
+    } else if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
         Log("Create HKEY Ext data (%s) -> Success(%s)", path.c_str(), RootName(root));
         if (recorded)
             result = SetExtensionClass(key.get(), className);
         else if ((!ReadValue(key.get(), nullptr, nullptr) || std::strcmp(Value(), className) != 0) &&
                  SaveKeyCopy(path, root) && WriteRecord(root, path, kSaveRestore))
             result = SetExtensionClass(key.get(), className);
-    } else if (!IsMachineRoot(root) && (recorded || AssociationKeyExists(HKEY_LOCAL_MACHINE, path)) &&
+    } else if (!IsMachineRoot(root) && (recorded || IsMissingMachineCopy(root, path)) &&
                BeginCreatedKey(root, path, path)) {
         if (CreateFromMachineKey(root, path, key))
             result = WriteValue(key.get(), REG_SZ, className, nullptr) ? 1 : 0;
@@ -317,12 +427,20 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
     int result = 0;
     std::string record;
     bool recorded = ReadRecord(root, path, record);
+    if (recorded && record == kSaveRestore)
+        RepairFromCopy(root, path);
     unique_hkey key;
-    if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
+    if (resuming_ && ClassHeld(root, path, recorded ? record.c_str() : nullptr)) {
+        result = 1;
+    } else if (recorded && record == kSaveDelete && !IsEmptyKey(root, path) &&
+               IsWholeCopy(root, path, HKEY_LOCAL_MACHINE, path)) {
+        // Created and copied by an ended run: it is finished, not made again.
+        result = RewriteClassCommands(root, path) ? 1 : 0;
+    } else if ((!recorded || record == kSaveRestore) && OpenAssociationKey(root, path, key)) {
         Log("OpenHKEY Ext data (%s) -> Success (%s)", path.c_str(), RootName(root));
         if (recorded || (SaveKeyCopy(path, root) && WriteRecord(root, path, kSaveRestore)))
             result = RewriteClassCommands(root, path) ? 1 : 0;
-    } else if (!IsMachineRoot(root) && (recorded || AssociationKeyExists(HKEY_LOCAL_MACHINE, path)) &&
+    } else if (!IsMachineRoot(root) && (recorded || IsMissingMachineCopy(root, path)) &&
                BeginCreatedKey(root, path, path)) {
         bool copied = CreateFromMachineKey(root, path, key);
         key.reset();
@@ -337,6 +455,7 @@ int AssociationManager::SetProtData(HKEY root, const char* prefix, const char* n
 
 bool AssociationManager::RewriteClassCommands(HKEY root, const std::string& classPath)
 {
+    FlushRecords();
     bool iconWritten = false;
     unique_hkey icon;
     if (OpenOrCreateAssociationKey(root, classPath + "\\DefaultIcon", icon)) {
@@ -377,8 +496,17 @@ void AssociationManager::RewriteCommand(HKEY root, const std::string& classPath,
         }
         unique_hkey machine;
         if (OpenAssociationKey(HKEY_LOCAL_MACHINE, commandPath, machine, KEY_READ) &&
-            ReadValue(machine.get(), &type, nullptr))
+            ReadValue(machine.get(), &type, nullptr)) {
             WrapCommand(command.get(), type, Value());
+        } else if (std::strcmp(verb, "opennew") == 0 && !IsMachineRoot(root) && IsEmptyKey(root, commandPath) &&
+                   !AssociationKeyExists(HKEY_LOCAL_MACHINE, commandPath) &&
+                   !AssociationKeyExists(root_, FolderPath(FOLDER_SAVE) + "\\" + commandPath)) {
+            // Neither the key before the takeover nor the machine-wide one
+            // had it: an ended run created it and was stopped before it
+            // could take the verb away again.
+            command.reset();
+            DeleteKeyTree(root, classPath + "\\shell\\opennew");
+        }
     } else if (!IsMachineRoot(root) && OpenOrCreateAssociationKey(root, commandPath, command, kCopyTargetAccess)) {
         if (CopyMachineKey(commandPath, command.get())) {
             if (ReadValue(command.get(), &type, nullptr))
@@ -395,7 +523,7 @@ void AssociationManager::RewriteCommand(HKEY root, const std::string& classPath,
 bool AssociationManager::WrapCommand(HKEY key, DWORD type, const std::string& value)
 {
     std::string wrapped;
-    return WrappedCommand(ProgramPath().c_str(), value, wrapped) && WriteValue(key, type, wrapped.c_str(), nullptr);
+    return WrappedCommand(ProgramPath().c_str(), value, wrapped, previousProgram_) && WriteValue(key, type, wrapped.c_str(), nullptr);
 }
 
 void AssociationManager::RewriteDdeExec(HKEY root, const std::string& classPath, const char* verb)
@@ -431,6 +559,8 @@ void AssociationManager::SaveCheckAssociations()
             previous = Value();
         saved = WriteValue(saveKey_.get(), REG_SZ, previous.c_str(), kCheckAssociations);
     }
-    if (saved)
+    if (saved) {
+        FlushRecords();
         WriteValue(browser.get(), REG_SZ, "no", kCheckAssociations);
+    }
 }

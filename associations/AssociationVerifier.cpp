@@ -7,16 +7,6 @@
 
 namespace {
 
-// Upper case by the system's code page, so that a double-byte character's
-// trail byte is never taken for a letter.
-std::string UpperCase(const char* text)
-{
-    std::string upper(text);
-    if (!upper.empty())
-        CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
-    return upper;
-}
-
 bool Contains(const std::string& text, const char* part)
 {
     return text.find(part) != std::string::npos;

@@ -16,3 +16,15 @@ void SetRegistryChangeObserver(RegistryChangeObserver observer);
 // Call with the status of a change just made; returns it unchanged. Only
 // successful changes are reported.
 LONG CountRegistryChange(LONG status);
+
+// The registry writes its hives to disk in its own time, each hive file on
+// its own: the save area and the classes live in two of them. An order of
+// changes that must hold through a power cut is made with a flush between
+// them. Every flush goes through here, so that the test bench sees the order
+// of flushes and changes, and the benchmark the time flushing costs.
+LONG FlushRegistryKey(HKEY key);
+void SetRegistryFlushObserver(RegistryChangeObserver observer);
+
+// Time spent in FlushRegistryKey since the process started, in
+// performance-counter ticks.
+LONGLONG RegistryFlushTicks();

@@ -1,5 +1,6 @@
 #include "launcher/InstallActions.h"
 
+#include "associations/AssociationKeys.h"
 #include "associations/AssociationManager.h"
 #include "associations/SystemVersion.h"
 #include "programwide/LauncherState.h"
@@ -28,20 +29,41 @@ std::string ModuleDirectoryFile(const char* name)
 }
 
 // Takes the roots over, or goes on with a takeover that an ended run began,
-// and tells whether every handler is wrapped now. False without changes
-// when the save area cannot be written.
+// and tells whether every item is Quillet's now or left to the program the
+// user chose since. False without changes when the per-user save area
+// cannot be made: the machine-wide root is then not taken either.
 bool TakeOver(AssociationManager& manager, const char* program, const char* product)
 {
-    bool windows2000 = IsWindows2000();
-    manager.SaveBrowser(program, product, HKEY_CURRENT_USER);
-    if (windows2000)
-        manager.SaveBrowser(program, product, HKEY_LOCAL_MACHINE);
-    if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
+    if (!manager.SaveBrowser(program, product, HKEY_CURRENT_USER))
         return false;
-    if (manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, AfterTakeover))
-        return false;
-    return !windows2000 || !manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE) ||
-           !manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, AfterTakeover);
+    bool done = manager.IsTakeoverComplete(program, product, HKEY_CURRENT_USER);
+    if (!IsWindows2000())
+        return done;
+    // Without a machine-wide save area the per-user takeover stands; that
+    // is all a limited user gets, and a failure for anyone else.
+    if (!manager.SaveBrowser(program, product, HKEY_LOCAL_MACHINE))
+        return done && !CanWriteMachineKeys();
+    return done && manager.IsTakeoverComplete(program, product, HKEY_LOCAL_MACHINE);
+}
+
+bool FinishMachineRestore(AssociationManager& manager, const char* program, const char* product)
+{
+    if (!IsWindows2000() || manager.IsTakenOver(program, product, HKEY_CURRENT_USER) ||
+        !manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE))
+        return true;
+    manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
+    return !manager.RestoreIncomplete();
+}
+
+// Shift becomes the bypass key of a fresh installation, before its first
+// change: a takeover ended and finished later keeps the same settings as
+// one run through, and a later run never resets the user's choice.
+void WriteFreshBypassKey()
+{
+    DWORD key = 0;
+    ReadSetting("Key", key);
+    if (key == 0)
+        WriteSetting("Key", 0x100000);
 }
 
 } // namespace
@@ -55,6 +77,11 @@ int InstallAction()
     DeleteFileA(log.c_str());
     manager.SetLogFile(log.c_str());
 
+    // An uninstall ended on Windows 2000 after it gave the per-user root
+    // back leaves the machine-wide one half given back; the per-user
+    // takeover copies its keys, so that restore is finished first.
+    if (!FinishMachineRestore(manager, program, product))
+        return kInstallRefused;
     // A save area means a takeover began: its handlers are wrapped in part
     // or in whole, and the check for the browser alone would refuse them.
     if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER)) {
@@ -65,14 +92,10 @@ int InstallAction()
         manager.RunErrorTest(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
         if (fault)
             return kInstallRefused;
+        WriteFreshBypassKey();
     }
     if (!TakeOver(manager, program, product))
         return kInstallRefused;
-    // Shift becomes the bypass key of a fresh installation.
-    DWORD key = 0;
-    ReadSetting("Key", key);
-    if (key == 0)
-        WriteSetting("Key", 0x100000);
     return kInstallDone;
 }
 
@@ -85,6 +108,9 @@ int UninstallAction()
     // before the setup removes the product's keys; the exit code stays the
     // links' own.
     RestoreUnheldKeyLock();
+    // What could not be given back, and what another program holds now, go
+    // after the lines of the install, which began the file afresh.
+    manager.SetLogFile(ModuleDirectoryFile("ErrorBrowser.log").c_str());
     // Each root is asked on its own: an uninstall ended between the two
     // roots has given the per-user one back already. Asking first also keeps
     // the restore from creating a machine-wide product key no takeover made.

@@ -180,12 +180,17 @@ TEST_F(AssociationHelpers, VanishedCopyLeavesTheCurrentKeyAlone)
 
     AssociationManager manager;
     Bind(manager);
-    EXPECT_FALSE(manager.RestoreKeyCopy(path, HKEY_CURRENT_USER));
+    ASSERT_TRUE(manager.OpenHKEY(FOLDER_SAVE, false));
+    // Nothing can come back: the key stays as it is, less Quillet (which an
+    // extension never names), and the record goes, so the restore can end.
+    EXPECT_TRUE(manager.RestoreKeyCopy(path, HKEY_CURRENT_USER));
+    manager.CloseHKEY(FOLDER_SAVE);
     EXPECT_EQ(before, DumpTree(HKEY_CURRENT_USER, path));
+    EXPECT_EQ("<missing>", GetValue(HKEY_CURRENT_USER, kSavePath, "HKCU_>:Software\\Classes\\.htm"));
     EXPECT_FALSE(manager.RestoreIncomplete());
 
-    // Through the whole restore as well: the record is dropped with the save
-    // area, the key stays as it is.
+    // Through the whole restore as well: the key stays as it is.
+    PutValue(HKEY_CURRENT_USER, kSavePath, "HKCU_>:Software\\Classes\\.htm", "-@RESTORE");
     manager.RestoreAssociations("C:\\Tools\\Quillet\\Quillet.exe", kProduct, HKEY_CURRENT_USER);
     EXPECT_EQ(before, DumpTree(HKEY_CURRENT_USER, path));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSavePath));

@@ -59,7 +59,7 @@ protected:
 
 TEST(WrapCommand, PutsTheProgramInFrontOnce)
 {
-    struct { const char* command; bool write; std::string result; } cases[] = {
+    struct { const char* command; bool write; std::string result; std::string previous = {}; } cases[] = {
         {"\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -nohome", true,
          "C:\\Tools\\Quillet\\Quillet.exe \"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -nohome %1"},
         {"\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" %1", true,
@@ -67,14 +67,19 @@ TEST(WrapCommand, PutsTheProgramInFrontOnce)
         {"rundll32.exe shdocvw.dll,OpenURL %l", true, "rundll32.exe shdocvw.dll,OpenURL %l"},
         {"RUNDLL32.EXE shdocvw.dll,OpenURL %l", true, "C:\\Tools\\Quillet\\Quillet.exe RUNDLL32.EXE shdocvw.dll,OpenURL %l %1"},
         {"C:\\Tools\\Quillet\\Quillet.exe iexplore.exe %1", false, "sentinel"},
-        {"c:\\tools\\quillet\\quillet.exe iexplore.exe %1", true,
-         "C:\\Tools\\Quillet\\Quillet.exe c:\\tools\\quillet\\quillet.exe iexplore.exe %1"},
+        // The same file in other case is no other program.
+        {"c:\\tools\\quillet\\quillet.exe iexplore.exe %1", false, "sentinel"},
         {"", true, "C:\\Tools\\Quillet\\Quillet.exe  %1"},
+        // A wrap of a copy since moved or renamed gets this path instead.
+        {"C:\\Old\\Quillet.exe iexplore.exe %1", true, "C:\\Tools\\Quillet\\Quillet.exe iexplore.exe %1",
+         "c:\\old\\quillet.exe"},
+        {"\"C:\\Old Place\\Q.exe\" iexplore.exe -nohome %1", true,
+         "C:\\Tools\\Quillet\\Quillet.exe iexplore.exe -nohome %1", "C:\\Old Place\\Q.exe"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
         std::string result = "sentinel";
-        EXPECT_EQ(c.write, WrappedCommand(kProgram, c.command, result));
+        EXPECT_EQ(c.write, WrappedCommand(kProgram, c.command, result, c.previous));
         EXPECT_EQ(c.result, result);
     }
 

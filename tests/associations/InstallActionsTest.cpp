@@ -147,18 +147,98 @@ TEST_F(InstallActions, InstallThatCannotWriteTheSaveAreaChangesNothing)
 
 TEST_F(InstallActions, UninstallThatKeepsTheSaveAreaSaysSo)
 {
+    // Each key is kept from the restore: a saved copy that cannot be read, a
+    // created key that cannot be deleted, a browser key whose
+    // "Check_Associations" cannot be written back.
+    const char* const cases[][2] = {
+        {"SOFTWARE\\Orvane\\InstallTest\\Save\\Software\\Classes\\ftp\\UserData", "D:(D;;KR;;;WD)(A;;KA;;;WD)"},
+        {"Software\\Classes\\HTTP", "D:(D;;KR;;;WD)(A;;KA;;;WD)"},
+        {"Software\\Microsoft\\Internet Explorer\\Main", "D:(A;;KR;;;WD)"},
+    };
     PutValue(HKEY_CURRENT_USER, "Software\\Classes\\ftp\\UserData", nullptr, "kept");
     const std::string before = Snapshot();
-    ASSERT_EQ(0, InstallAction());
-    {
-        UnreadableKey locked(HKEY_CURRENT_USER, std::string(kSave) + "\\Software\\Classes\\ftp\\UserData");
-        ASSERT_TRUE(locked.ok());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c[0]);
+        ASSERT_EQ(0, InstallAction());
+        ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, c[0], c[1]));
         EXPECT_EQ(2, UninstallAction()) << "restore incomplete, save area kept";
         EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kSave));
+        EXPECT_NE(std::string::npos, Log().find("Not given back ( HKCU\\")) << Log();
+        ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, c[0], "D:(A;;KA;;;WD)"));
+        EXPECT_EQ(0, UninstallAction());
+        EXPECT_EQ(before, Snapshot());
+        EXPECT_EQ(1, UninstallAction()) << "not installed";
+        DeleteFileA(logPath.c_str());
     }
+}
+
+TEST_F(InstallActions, ARecordWhoseCopyIsGoneLosesOnlyQuillet)
+{
+    const std::string command = "Software\\Classes\\HTTP\\shell\\open\\command";
+    PutValue(HKEY_CURRENT_USER, command, nullptr, kBrowserCommand);
+    ASSERT_EQ(0, InstallAction());
+    RemoveKey(HKEY_CURRENT_USER, std::string(kSave) + "\\Software\\Classes\\HTTP");
+
     EXPECT_EQ(0, UninstallAction());
-    EXPECT_EQ(before, Snapshot());
-    EXPECT_EQ(1, UninstallAction()) << "not installed";
+    EXPECT_EQ(std::string(kBrowserCommand) + " %1", GetValue(HKEY_CURRENT_USER, command, nullptr))
+        << "the wrap's %1 cannot be told apart and stays";
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\http\\DefaultIcon", nullptr),
+              GetValue(HKEY_CURRENT_USER, "Software\\Classes\\HTTP\\DefaultIcon", nullptr));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSave));
+    EXPECT_NE(std::string::npos, Log().find("Saved copy missing ( HKCU\\Software\\Classes\\HTTP )")) << Log();
+}
+
+// Every item the takeover works on is judged for the answer, those the
+// before-takeover check leaves out too. Each key here cannot be changed.
+TEST_F(InstallActions, InstallThatCannotWrapEveryItemSaysSo)
+{
+    const char* const cases[][2] = {
+        {"Software\\Classes\\.shtml", "shtmlfile"},
+        {"Software\\Classes\\InternetShortcut\\shell\\open\\command", "\"C:\\Other\\OTHER.EXE\" %1"},
+        {"Software\\Classes\\Applications\\iexplore.exe\\shell\\open\\command", kBrowserCommand},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c[0]);
+        PutValue(HKEY_CURRENT_USER, c[0], nullptr, c[1]);
+        const std::string before = Snapshot();
+        ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, c[0], "D:(A;;KR;;;WD)"));
+        EXPECT_EQ(1, InstallAction());
+        SetKeyAccess(HKEY_CURRENT_USER, c[0], "D:(A;;KA;;;WD)");
+        EXPECT_EQ(0, UninstallAction());
+        EXPECT_EQ(before, Snapshot());
+        RemoveKey(HKEY_CURRENT_USER, c[0]);
+    }
+}
+
+// The wraps name the program path they were made with; a copy started
+// from another path (another spelling of the same one, another folder and
+// name) wraps every handler once, with its own path.
+TEST_F(InstallActions, AMovedOrRenamedCopyIsWrappedOnce)
+{
+    const std::string original = g_launcher.modulePath;
+    std::string upper = original;
+    CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+    // The same path in other case is the same file: its wraps stay as they are.
+    const std::string moved = folder + "\\Moved\\QuilletMoved.exe";
+    const std::string paths[][2] = {{upper, original}, {moved, moved}};
+    const std::string command = "Software\\Classes\\HTTP\\shell\\open\\command";
+    const std::string before = Snapshot();
+    for (const auto& row : paths) {
+        const std::string& path = row[0];
+        const std::string& wrapper = row[1];
+        SCOPED_TRACE(path);
+        std::snprintf(g_launcher.modulePath, sizeof g_launcher.modulePath, "%s", original.c_str());
+        ASSERT_EQ(0, InstallAction());
+        std::snprintf(g_launcher.modulePath, sizeof g_launcher.modulePath, "%s", path.c_str());
+        EXPECT_EQ(0, InstallAction());
+        EXPECT_EQ(wrapper + " " + kBrowserCommand + " %1", GetValue(HKEY_CURRENT_USER, command, nullptr));
+        EXPECT_EQ(wrapper + " " + kBrowserServer,
+                  GetValue(HKEY_CURRENT_USER,
+                           "Software\\Classes\\CLSID\\{0002DF01-0000-0000-C000-000000000046}\\LocalServer32", nullptr));
+        EXPECT_EQ(path, GetValue(HKEY_CURRENT_USER, kMain, "FileName"));
+        EXPECT_EQ(0, UninstallAction());
+        EXPECT_EQ(before, Snapshot());
+    }
 }
 
 TEST_F(InstallActions, ChosenBypassKeysAreKept)
@@ -170,6 +250,13 @@ TEST_F(InstallActions, ChosenBypassKeysAreKept)
     RegCloseKey(key);
     EXPECT_EQ(0, InstallAction());
     EXPECT_EQ(0x110012u, KeySetting());
+    // No bypass keys, chosen after the install: an update keeps that too.
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kMain, 0, KEY_SET_VALUE, &key));
+    chosen = 0;
+    RegSetValueExA(key, "Key", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&chosen), sizeof chosen);
+    RegCloseKey(key);
+    EXPECT_EQ(0, InstallAction());
+    EXPECT_EQ(0u, KeySetting());
     EXPECT_EQ(0, UninstallAction());
 }
 

@@ -117,6 +117,17 @@ run_state() {
     version=$(cat "$dir/version" 2>/dev/null || echo winxp)
     expected_exit=$(cat "$dir/install-exit" 2>/dev/null || echo 0)
 
+    # What -UNINSTALL must leave: the start, and the items another browser
+    # took after the install left to it.
+    local want=$out/before
+    if [ -f "$dir/after-install.reg" ]; then
+        fresh_prefix
+        export WINEPREFIX=$prefix
+        [ -f "$dir/state.reg" ] && "$source_dir/tools/load-browser-registry" "$dir/state.reg"
+        "$source_dir/tools/load-browser-registry" "$dir/after-install.reg"
+        export_keys "$version" "$out/chosen-before"
+        want=$out/chosen-before
+    fi
     fresh_prefix
     export WINEPREFIX=$prefix
     wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
@@ -130,6 +141,18 @@ run_state() {
     export_keys "$version" "$out/before"
     wine "$check" expect "$quillet_win" "$(winpath "$out/expected.txt")" \
         $([ "$version" = win2k ] && echo win2k) >/dev/null 2>&1
+    # A copy moved to another folder and renamed: its expectations are
+    # worked out from the same start.
+    local program=$quillet
+    if [ -f "$dir/moved" ]; then
+        rm -rf "$work/moved"
+        mkdir -p "$work/moved/Elsewhere"
+        cp "$(dirname "$quillet")"/*.dll "$work/moved/Elsewhere/"
+        cp "$quillet" "$work/moved/Elsewhere/QuilletMoved.exe"
+        program=$work/moved/Elsewhere/QuilletMoved.exe
+        wine "$check" expect "$(winpath "$program")" "$(winpath "$out/expected-moved.txt")" \
+            $([ "$version" = win2k ] && echo win2k) >/dev/null 2>&1
+    fi
 
     timeout 60 wine "$quillet" -INSTALL >/dev/null 2>&1
     status=$?
@@ -156,11 +179,34 @@ run_state() {
             cmp -s "$out/installed-product.reg" "$out/installed-twice-product.reg" \
                 || failures+=("the second -INSTALL changed the save area or settings")
         fi
-        timeout 60 wine "$quillet" -UNINSTALL >/dev/null 2>&1
+        if [ -f "$dir/after-install.reg" ]; then
+            # Another browser made the handler (per user, as browsers do),
+            # then the setup runs again, as an update does.
+            "$source_dir/tools/load-browser-registry" "$dir/after-install.reg"
+            export_keys "$version" "$out/chosen"
+            timeout 60 wine "$quillet" -INSTALL >/dev/null 2>&1
+            status=$?
+            [ "$status" = 0 ] || failures+=("-INSTALL over another browser's later choice exited $status, want 0")
+            export_keys "$version" "$out/reinstalled"
+            same_exports "$out/chosen" "$out/reinstalled" "-INSTALL over another browser's later choice changed" \
+                >>"$out/details.txt" || failures+=("-INSTALL took items back from the other browser")
+            local held
+            held=$(tr '\r' '\n' <"$(dirname "$quillet")/ErrorBrowser.log" | grep -c '^Held by another program ( ')
+            [ "$held" = "$(cat "$dir/held")" ] || failures+=("ErrorBrowser.log names $held held items, want $(cat "$dir/held")")
+        fi
+        if [ -f "$dir/moved" ]; then
+            timeout 60 wine "$program" -INSTALL >/dev/null 2>&1
+            status=$?
+            [ "$status" = 0 ] || failures+=("-INSTALL of the moved copy exited $status, want 0")
+            wine "$check" verify "$(winpath "$out/expected-moved.txt")" >"$out/verify-moved.txt" 2>&1 \
+                || failures+=("the moved copy's takeover is not what it should be: $(grep -c FAIL "$out/verify-moved.txt") mismatches")
+            sed -n 's/^FAIL: /  /p' "$out/verify-moved.txt" | head -n 20 >>"$out/details.txt"
+        fi
+        timeout 60 wine "$program" -UNINSTALL >/dev/null 2>&1
         status=$?
         [ "$status" = 0 ] || failures+=("-UNINSTALL exited $status, want 0")
         export_keys "$version" "$out/restored"
-        same_exports "$out/before" "$out/restored" "after -UNINSTALL" >>"$out/details.txt" \
+        same_exports "$want" "$out/restored" "after -UNINSTALL" >>"$out/details.txt" \
             || failures+=("-UNINSTALL did not give back what -INSTALL found")
         local i=0 left
         for root in "${roots[@]}"; do
@@ -196,6 +242,7 @@ kill_state() {
     wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
     [ -f "$dir/state.reg" ] && "$source_dir/tools/load-browser-registry" "$dir/state.reg"
     wine "$kill" "$quillet_win" $([ "$version" = win2k ] && echo win2k) >"$out/kills.txt" 2>&1
+    local judged=$?
     stop_server "$prefix"
     unset WINEPREFIX
     row=$(sed -n 's/^ROW //p' "$out/kills.txt" | tr -d '\r')
@@ -204,7 +251,7 @@ kill_state() {
     printf '%-28s %8s %10s %10s %10s\n' "$name" "$1" "$2" "$3" "$4"
     grep -v '^ROW ' "$out/kills.txt" | head -n 40
     kill_totals=($((kill_totals[0] + $1)) $((kill_totals[1] + $2)) $((kill_totals[2] + $3)) $((kill_totals[3] + $4)))
-    [ "$1" = "$2" ] && [ "$3" = "$4" ] && grep -q '^ROW ' "$out/kills.txt"
+    [ "$1" = "$2" ] && [ "$3" = "$4" ] && grep -q '^ROW ' "$out/kills.txt" && [ "$judged" = 0 ]
 }
 
 mkdir -p "$work"

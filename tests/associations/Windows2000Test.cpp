@@ -57,6 +57,46 @@ TEST(Windows2000, DISABLED_BothRootsAreTakenOverAndGivenBack)
     g_launcher = saved;
 }
 
+// Without a machine-wide save area the per-user takeover stands; that is
+// done only for a user who can write nothing machine-wide. Runs inside the
+// child only.
+TEST(Windows2000, DISABLED_WithoutAMachineWideSaveAreaOnlyALimitedUserIsDone)
+{
+    ASSERT_TRUE(IsWindows2000());
+    RegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
+    WriteBrowserClasses(HKEY_LOCAL_MACHINE);
+    const LauncherState saved = g_launcher;
+    std::strcpy(g_launcher.modulePath, "C:\\Tools\\Quillet\\Quillet.exe");
+    std::strcpy(g_launcher.productCaption, "Win2000Test");
+    const std::string before = Snapshot();
+    struct { const char* what; int install; } cases[] = {
+        {"the machine-wide product key cannot hold a save area", 1},
+        {"a limited user", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Keys below a volatile key must be volatile too: the save area cannot be made.
+        HKEY product = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\Win2000Test", 0, nullptr,
+                                                 REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &product, nullptr));
+        RegCloseKey(product);
+        if (c.install == 0) {
+            ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, "Software", "D:(A;;KR;;;WD)"));
+            ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, "Software\\Classes", "D:(A;;KR;;;WD)"));
+        }
+        EXPECT_EQ(c.install, InstallAction());
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Win2000Test\\Save")) << "the per-user takeover stands";
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\Win2000Test\\Save"));
+        SetKeyAccess(HKEY_LOCAL_MACHINE, "Software", "D:(A;;KA;;;WD)");
+        SetKeyAccess(HKEY_LOCAL_MACHINE, "Software\\Classes", "D:(A;;KA;;;WD)");
+        EXPECT_EQ(0, UninstallAction());
+        EXPECT_EQ(before, Snapshot());
+        RemoveKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane");
+    }
+    g_launcher = saved;
+}
+
 // Wine reads the version of a program from
 // HKCU\Software\Wine\AppDefaults\<program>\Version as the program starts.
 class AppVersion {

@@ -1,8 +1,11 @@
 // RoundTripKill: "-INSTALL" and "-UNINSTALL" stopped right after their Nth
 // registry change, for every N from the first to the last, each followed by
-// the commands a user would run next ("-INSTALL" then "-UNINSTALL", or
-// "-UNINSTALL" again), and the registry compared with the starting state
-// byte for byte.
+// each of the commands a user may run next: after a stopped "-INSTALL",
+// "-INSTALL" (which must end where an uninterrupted one ends) then
+// "-UNINSTALL", or "-UNINSTALL" at once; after a stopped "-UNINSTALL",
+// "-UNINSTALL" again, or "-INSTALL" (again where an uninterrupted one ends)
+// then "-UNINSTALL". Every road must end in the starting state, byte for
+// byte. A stop counts as identical only when all its roads do.
 //
 //   RoundTripKill PROGRAM [win2k]
 //
@@ -14,7 +17,9 @@
 // and the recovery run from it. The registry is put back between runs from
 // images taken here. Prints
 //   ROW <install stops> <identical> <uninstall stops> <identical>
-// and the first differences of every run that did not end identical.
+// and the first differences of every run that did not end identical, and
+// exits 1 when one did not, when a state that takes over had no change to
+// stop at, or when a change came before the flush it must follow.
 #include "associations/RegistryChangeCount.h"
 #include "common/UniqueHandle.h"
 #include "launcher/InstallActions.h"
@@ -25,6 +30,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -167,15 +173,86 @@ bool SaveAreaLeft(bool windows2000)
     return windows2000 && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSave, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
-// The registry after each change of the action running now, when asked for.
+// The registry after each change of the action running now, when asked for,
+// and after how many of its changes each flush came.
 const std::vector<Place>* g_imagedPlaces = nullptr;
 std::vector<World> g_images;
+std::vector<size_t> g_flushes;
 
 void OnRegistryChange()
 {
     if (g_imagedPlaces)
         g_images.push_back(Take(*g_imagedPlaces));
 }
+
+void OnRegistryFlush()
+{
+    if (g_imagedPlaces)
+        g_flushes.push_back(g_images.size());
+}
+
+// The save records of a world (both roots), as "<root>\<name>".
+std::vector<std::string> Records(const World& world)
+{
+    std::vector<std::string> records;
+    for (size_t i = 0; i < world.places.size(); ++i) {
+        if (world.places[i].path != "SOFTWARE\\Orvane")
+            continue;
+        const KeyImage* key = &world.images[i];
+        for (const char* name : {"Quillet", "Save"}) {
+            auto at = std::find(key->subkeyNames.begin(), key->subkeyNames.end(), name);
+            key = at == key->subkeyNames.end() ? nullptr : &key->subkeys[at - key->subkeyNames.begin()];
+            if (!key)
+                break;
+        }
+        for (size_t v = 0; key && v < key->valueNames.size(); ++v)
+            if (key->valueNames[v].find("_>:") != std::string::npos)
+                records.push_back(std::string(world.places[i].rootName) + "\\" + key->valueNames[v]);
+    }
+    std::sort(records.begin(), records.end());
+    return records;
+}
+
+// The state on disk as the last flush before change N left it: the world
+// after that many changes (FROM when none came before).
+const World& FlushedWorld(const World& from, const std::vector<World>& images,
+                          const std::vector<size_t>& flushes, size_t n)
+{
+    size_t flushed = 0;
+    for (size_t at : flushes)
+        if (at <= n)
+            flushed = at;
+    return flushed == 0 ? from : images[flushed - 1];
+}
+
+// A power cut may keep the classes and lose the save area written since its
+// last flush, or the reverse; so -INSTALL changes a class only once every
+// record is flushed, and -UNINSTALL drops a record only once the classes
+// given back are. Under Wine the order of flushes and changes is all that
+// shows. Prints and counts the changes out of order.
+int OutOfOrder(const World& from, const std::vector<World>& images, const std::vector<size_t>& flushes,
+               const char* action)
+{
+    int faults = 0;
+    for (size_t n = 0; n < images.size(); ++n) {
+        const World& before = n == 0 ? from : images[n - 1];
+        const World& flushed = FlushedWorld(from, images, flushes, n);
+        std::vector<std::string> now = Records(images[n]);
+        std::vector<std::string> onDisk = Records(flushed);
+        bool classesChanged = Compared(images[n]) != Compared(before);
+        bool recordDropped = now.size() < Records(before).size();
+        bool fault = strcmp(action, "-INSTALL") == 0
+                         ? classesChanged && !std::includes(onDisk.begin(), onDisk.end(), now.begin(), now.end())
+                         : recordDropped && Compared(images[n]) != Compared(flushed);
+        if (fault) {
+            printf("  %s change %lu: %s before the flush\n", action, static_cast<unsigned long>(n + 1),
+                   classesChanged ? "a class changed with its record not on disk" : "a record went with its key not on disk");
+            ++faults;
+        }
+    }
+    return faults;
+}
+int g_orderFaults = 0;
 
 int Run(const char* action)
 {
@@ -189,9 +266,11 @@ std::vector<World> StatesAfterEachChange(const World& from, const char* action)
 {
     PutBack(from);
     g_images.clear();
+    g_flushes.clear();
     g_imagedPlaces = &from.places;
     Run(action);
     g_imagedPlaces = nullptr;
+    g_orderFaults += OutOfOrder(from, g_images, g_flushes, action);
     return std::move(g_images);
 }
 
@@ -217,21 +296,51 @@ struct Tally {
     int identical = 0;
 };
 
-// After a recovery: the registry as it started, the save area gone, and the
-// recovery's commands reported success.
-void Judge(const World& start, bool windows2000, bool succeeded, const char* what, DWORD n, Tally& tally)
+// After a recovery: the registry as WANT has it (the start, or the end of an
+// uninterrupted "-INSTALL"), the save area gone or kept as AREA says, and
+// the recovery's commands reported success.
+bool Judge(const World& want, bool windows2000, bool succeeded, bool area, const char* what, DWORD n)
 {
-    std::string now = Compared(Take(start.places));
-    std::string want = Compared(start);
-    bool same = now == want && !SaveAreaLeft(windows2000) && succeeded;
-    tally.identical += same ? 1 : 0;
+    std::string now = Compared(Take(want.places));
+    std::string wanted = Compared(want);
+    bool same = now == wanted && SaveAreaLeft(windows2000) == area && succeeded;
     if (!same) {
         printf("  %s ended after change %lu: %s%s%s\n", what, static_cast<unsigned long>(n),
-               succeeded ? "" : "a recovery command failed; ", now == want ? "" : "registry differs; ",
-               SaveAreaLeft(windows2000) ? "save area left" : "");
-        if (now != want)
-            ShowDifference(want, now);
+               succeeded ? "" : "a recovery command failed; ", now == wanted ? "" : "registry differs; ",
+               SaveAreaLeft(windows2000) == area ? "" : area ? "save area missing" : "save area left");
+        if (now != wanted)
+            ShowDifference(wanted, now);
     }
+    return same;
+}
+
+// The main key's values ("FileName", "Folder", "Key"), which a finished
+// takeover must leave as an uninterrupted one does.
+std::string MainValues()
+{
+    KeyImage main = Capture(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Quillet\\Main");
+    main.subkeys.clear();
+    main.subkeyNames.clear();
+    std::string out;
+    Dump(main, "HKCU\\SOFTWARE\\Orvane\\Quillet\\Main", out);
+    return out;
+}
+
+// From a stop: "-INSTALL", which must end as the uninterrupted one did
+// (INSTALLED, MAIN), then "-UNINSTALL" back to START.
+bool InstallThenUninstall(const World& start, const World& installed, const std::string& main, bool windows2000,
+                          const char* what, DWORD n)
+{
+    bool done = Run("-INSTALL") == kInstallDone;
+    bool same = Judge(installed, windows2000, done, true, what, n);
+    if (MainValues() != main) {
+        printf("  %s ended after change %lu, then -INSTALL: the main key's values differ\n", what,
+               static_cast<unsigned long>(n));
+        ShowDifference(main, MainValues());
+        same = false;
+    }
+    bool removed = Run("-UNINSTALL") == kUninstallRestored;
+    return Judge(start, windows2000, removed, false, what, n) && same;
 }
 
 // Every change is a kill point, or with QUILLET_KILL_STRIDE=N every Nth
@@ -244,40 +353,44 @@ bool IsKillPoint(size_t n, size_t count)
     return stride <= 1 || n == 0 || n + 1 == count || n % stride == 0;
 }
 
-Tally KillInstall(const World& start, bool windows2000)
+Tally KillInstall(const World& start, const World& installed, const std::string& main, bool windows2000)
 {
     Tally tally;
     std::vector<World> stops = StatesAfterEachChange(start, "-INSTALL");
     for (size_t n = 0; n < stops.size(); ++n) {
         if (!IsKillPoint(n, stops.size()))
             continue;
-        PutBack(stops[n]);
+        DWORD stop = static_cast<DWORD>(n + 1);
         ++tally.kills;
-        int again = Run("-INSTALL");
-        int removed = Run("-UNINSTALL");
-        Judge(start, windows2000, again == kInstallDone && removed == kUninstallRestored, "-INSTALL",
-              static_cast<DWORD>(n + 1), tally);
+        PutBack(stops[n]);
+        bool same = InstallThenUninstall(start, installed, main, windows2000, "-INSTALL", stop);
+        PutBack(stops[n]);
+        // Every stop is after the save area's first change: there is a
+        // takeover to give back.
+        bool removed = Run("-UNINSTALL") == kUninstallRestored;
+        same = Judge(start, windows2000, removed, false, "-INSTALL (then -UNINSTALL)", stop) && same;
+        tally.identical += same ? 1 : 0;
     }
     return tally;
 }
 
-Tally KillUninstall(const World& start, bool windows2000)
+Tally KillUninstall(const World& start, const World& installed, const std::string& main, bool windows2000)
 {
     Tally tally;
-    PutBack(start);
-    if (Run("-INSTALL") != kInstallDone)
-        return tally;  // nothing taken over, nothing to end
-    World installed = Take(start.places);
     std::vector<World> stops = StatesAfterEachChange(installed, "-UNINSTALL");
     for (size_t n = 0; n < stops.size(); ++n) {
         if (!IsKillPoint(n, stops.size()))
             continue;
-        PutBack(stops[n]);
+        DWORD stop = static_cast<DWORD>(n + 1);
         ++tally.kills;
+        PutBack(stops[n]);
         // Ended after its last change, the restore was done: "not installed".
         int again = Run("-UNINSTALL");
-        Judge(start, windows2000, again == kUninstallRestored || again == kUninstallNotInstalled, "-UNINSTALL",
-              static_cast<DWORD>(n + 1), tally);
+        bool same = Judge(start, windows2000, again == kUninstallRestored || again == kUninstallNotInstalled, false,
+                          "-UNINSTALL", stop);
+        PutBack(stops[n]);
+        same = InstallThenUninstall(start, installed, main, windows2000, "-UNINSTALL (then -INSTALL)", stop) && same;
+        tally.identical += same ? 1 : 0;
     }
     return tally;
 }
@@ -294,10 +407,27 @@ int main(int argc, char** argv)
     lstrcpynA(g_launcher.modulePath, argv[1], sizeof g_launcher.modulePath);
     lstrcpynA(g_launcher.productCaption, "Quillet", sizeof g_launcher.productCaption);
     SetRegistryChangeObserver(OnRegistryChange);
+    SetRegistryFlushObserver(OnRegistryFlush);
     World start = Take(Places(windows2000));
-    Tally install = KillInstall(start, windows2000);
-    Tally uninstall = KillUninstall(start, windows2000);
+    // A state whose takeover is refused has nothing to stop.
+    Tally install;
+    Tally uninstall;
+    bool tookOver = Run("-INSTALL") == kInstallDone;
+    if (tookOver) {
+        World installed = Take(start.places);
+        std::string main = MainValues();
+        install = KillInstall(start, installed, main, windows2000);
+        uninstall = KillUninstall(start, installed, main, windows2000);
+    }
     PutBack(start);
+    // A state that takes over has changes to stop at; none means the
+    // observer saw nothing, and the state proved nothing.
+    bool stopped = !tookOver || (install.kills > 0 && uninstall.kills > 0);
+    if (!stopped)
+        printf("  the takeover ran, but no change was seen to stop at\n");
     printf("ROW %d %d %d %d\n", install.kills, install.identical, uninstall.kills, uninstall.identical);
-    return install.kills == install.identical && uninstall.kills == uninstall.identical ? 0 : 1;
+    return install.kills == install.identical && uninstall.kills == uninstall.identical && stopped &&
+                   g_orderFaults == 0
+               ? 0
+               : 1;
 }
