@@ -3,6 +3,7 @@
 #include "associations/BrowserDiscovery.h"
 #include "common/UniqueHandle.h"
 #include "launcher/QuotedProgramPath.h"
+#include "marking/WindowMarking.h"
 #include "marking/WindowTracker.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
@@ -129,6 +130,7 @@ void RunLaunchFlow(const std::string& text)
         ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
     }
     if (waiting) {
+        PrepareIconMarking();
         switch (WaitForFirstWindow(started)) {
         case WaitResult::Window:
             TrackLaunchedWindow(g_firstWindow, started.process, started.thread);
