@@ -9,16 +9,24 @@
 //   (d) a second Quillet started while (c)'s instance still runs, until the
 //       first instance has tracked the browser it started for the hand-off
 //       (the log's second "HOOK NEW");
+//   (c), (d) once more with "Log" 0, as users run Quillet, each until the
+//       browser's window is visible, the end point of (b);
+//   (p) the peer: the bare restricted launcher (bench_restricted_launcher),
+//       the same token and check without a window, hooks or lock, until the
+//       browser's window is visible;
 // and the pieces between: Quillet without a launch (-UNINSTALL with nothing
 // installed), and the restricted start made from a running process.
 // Figures are medians over the rounds; the machine may be shared, so a
-// single round says little. Beside the two ratios, the same ratios less the
-// steps that are Wine's own (each measured alone in the empty program) show
-// how much of a start is still Quillet's. Run inside tools/wine-session;
+// single round says little. Beside the two ratios to a process start, the
+// same ratios less the steps that are Wine's own (each measured alone in the
+// empty program) show how much of a start is still Quillet's. The ratios to
+// the peer are the medians of each round's own ratio: only such paired
+// figures stay steady on a busy machine. Run inside tools/wine-session;
 // --baseline=PATH (a Windows path) times an older Quillet.exe in the same
 // rounds.
 
 #include "common/UniqueHandle.h"
+#include "security/ProtectedTokenCheck.h"
 #include "security/RestrictedLauncher.h"
 #include "tests/launcher/QuilletCopy.h"
 #include "tests/support/StandinReport.h"
@@ -39,6 +47,14 @@ namespace {
 const int kRounds = 15;
 const DWORD kLimitMs = 20000;
 const double kGoal = 1.5;
+const double kPeerGoal = 1.1;
+
+// Each start opens its own link, so that its window is told from the others
+// by its caption alone.
+const char kDirectLink[] = "http://bench.example/";
+const char kFirstLink[] = "http://bench.example/c";
+const char kHandOffLink[] = "http://bench.example/d";
+const char kPeerLink[] = "http://bench.example/p";
 
 // Quillet's imports besides KERNEL32 and the C runtime, in the order a
 // start loads them; each one is timed on top of the empty program.
@@ -58,8 +74,12 @@ double Now()
 
 struct Timing {
     double report = -1;   // ms until the browser's report exists
-    double window = -1;   // ms until the window is visible (b) or tracked (c, d)
+    double window = -1;   // ms until the end point: the window visible, or tracked
 };
+
+// Where a start through Quillet is taken as done: its "HOOK NEW" record in
+// HookWnd.log (with "Log" 1), or the browser's window visible.
+enum class EndPoint { Tracked, Visible };
 
 // Polls CONDITION about every millisecond; the elapsed ms since START, or -1.
 template <typename Condition>
@@ -89,6 +109,13 @@ int CountTracked(const std::string& log)
     return count;
 }
 
+// The stand-in's main window for LINK exists and is visible.
+bool LinkWindowVisible(const std::string& link)
+{
+    HWND window = FindWindowA(nullptr, (link + " - Stand-in Browser").c_str());
+    return window && IsWindowVisible(window);
+}
+
 // Start to end of COMMAND, or -1 when it failed or did not end in time.
 double TimeRun(const std::string& command)
 {
@@ -107,7 +134,7 @@ Timing TimeDirectStart(const std::string& report)
     TestProcess browser;
     Timing timing;
     double start = Now();
-    if (!browser.Start(StandinCommand(report, "--stay=300", "http://bench.example/")))
+    if (!browser.Start(StandinCommand(report, "--stay=300", kDirectLink)))
         return timing;
     timing.report = TimeUntil(start, [&] { return Exists(report); });
     timing.window = TimeUntil(start, [&] { return FindCaptionedWindow(browser.Id()) != nullptr; });
@@ -115,35 +142,55 @@ Timing TimeDirectStart(const std::string& report)
     return timing;
 }
 
-// Starts QUILLET for the stand-in and times it until the log holds TRACKED
-// "HOOK NEW" records; PROCESS keeps running.
+// Starts QUILLET for the stand-in with LINK and times it until END: the log
+// holds TRACKED "HOOK NEW" records, or LINK's window is visible; PROCESS
+// keeps running.
 Timing TimeQuilletStart(const QuilletCopy& quillet, TestProcess& process, const std::string& report,
-                        const char* stay, int tracked)
+                        const char* stay, const char* link, EndPoint end, int tracked)
 {
     DeleteFileA(report.c_str());
     const std::string log = quillet.Folder() + "HookWnd.log";
     Timing timing;
     double start = Now();
-    if (!process.Start(Quoted(quillet.Program()) + " -NOSPLASH " +
-                       StandinCommand(report, stay, "http://bench.example/")))
+    if (!process.Start(Quoted(quillet.Program()) + " -NOSPLASH " + StandinCommand(report, stay, link)))
         return timing;
     timing.report = TimeUntil(start, [&] { return Exists(report); });
-    timing.window = TimeUntil(start, [&] { return CountTracked(log) >= tracked; });
+    timing.window = TimeUntil(start, [&] {
+        return end == EndPoint::Tracked ? CountTracked(log) >= tracked : LinkWindowVisible(link);
+    });
     return timing;
 }
 
 // (c) and (d) of one round: the first instance, then a hand-off to it while
 // its browser window is still open.
-void TimeProtectedStarts(const QuilletCopy& quillet, const std::string& report, Timing& first,
+void TimeProtectedStarts(const QuilletCopy& quillet, const std::string& report, EndPoint end, Timing& first,
                          Timing& handOff)
 {
     DeleteFileA((quillet.Folder() + "HookWnd.log").c_str());
     TestProcess firstInstance, secondInstance;
-    first = TimeQuilletStart(quillet, firstInstance, report, "--stay=2500", 1);
+    first = TimeQuilletStart(quillet, firstInstance, report, "--stay=2500", kFirstLink, end, 1);
     if (first.window >= 0)
-        handOff = TimeQuilletStart(quillet, secondInstance, report, "--stay=300", 2);
+        handOff = TimeQuilletStart(quillet, secondInstance, report, "--stay=300", kHandOffLink, end, 2);
     secondInstance.WaitOrKill(kLimitMs);
     firstInstance.WaitOrKill(kLimitMs);
+}
+
+// (p): the bare restricted launcher with the stand-in, until its window is
+// visible, then until the launcher has ended with it.
+Timing TimePeerStart(const std::string& report)
+{
+    DeleteFileA(report.c_str());
+    TestProcess peer;
+    Timing timing;
+    double start = Now();
+    if (!peer.Start(Quoted(TestModuleDirectory() + "bench_restricted_launcher.exe") + " " +
+                    StandinCommand(report, "--stay=300", kPeerLink)))
+        return timing;
+    timing.report = TimeUntil(start, [&] { return Exists(report); });
+    timing.window = TimeUntil(start, [&] { return LinkWindowVisible(kPeerLink); });
+    if (peer.WaitOrKill(kLimitMs) != 0)
+        timing.window = -1;
+    return timing;
 }
 
 BOOL CALLBACK FindVisibleCaptioned(HWND window, LPARAM found)
@@ -159,7 +206,7 @@ BOOL CALLBACK FindVisibleCaptioned(HWND window, LPARAM found)
 Timing TimeRestrictedStart(const std::string& report)
 {
     DeleteFileA(report.c_str());
-    std::string command = StandinCommand(report, "--stay=300", "http://bench.example/");
+    std::string command = StandinCommand(report, "--stay=300", kDirectLink);
     std::vector<char> writable(command.begin(), command.end());
     writable.push_back('\0');
     char status[256] = {};
@@ -170,7 +217,9 @@ Timing TimeRestrictedStart(const std::string& report)
     if (RunRestricted(nullptr, writable.data(), status, sizeof status, &threadId, &process, &thread) != 0)
         return timing;
     unique_handle processOwner(process), threadOwner(thread);
-    ResumeThread(thread);  // started suspended, for the token check
+    ProtectedTokenVerdict verdict;
+    if (!ResumeIfProtected(process, thread, verdict))
+        return timing;
     timing.report = TimeUntil(start, [&] { return Exists(report); });
     timing.window = TimeUntil(start, [&] {
         HWND found = nullptr;
@@ -194,20 +243,54 @@ double Median(std::vector<double> values)
 // Every series of the run, by name, one value per round (-1: failed).
 typedef std::map<std::string, std::vector<double>> Series;
 
-// (c) and (d) of QUILLET, into the series named PREFIX + "c" and so on.
-void TimeQuillet(const QuilletCopy& quillet, const std::string& report, const std::string& prefix,
+// (c) and (d) of QUILLET until END, into the series named PREFIX + "c" and
+// so on.
+void TimeQuillet(const QuilletCopy& quillet, const std::string& report, const std::string& prefix, EndPoint end,
                  Series& series)
 {
     Timing first, handOff;
-    TimeProtectedStarts(quillet, report, first, handOff);
+    TimeProtectedStarts(quillet, report, end, first, handOff);
     series[prefix + "c report"].push_back(first.report);
     series[prefix + "c"].push_back(first.window);
     series[prefix + "d report"].push_back(handOff.report);
     series[prefix + "d"].push_back(handOff.window);
 }
 
-void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, const std::string& report,
-              Series& series)
+// The round's own ratio of what a start adds to a direct start, X to the
+// peer's; -1 when one of them failed.
+double RatioToPeer(double x, double b, double peer)
+{
+    return x < 0 || b < 0 || peer < 0 || peer <= b ? -1 : (x - b) / (peer - b);
+}
+
+// The round's ratios to the peer of the build whose series begin with PREFIX.
+void AddRatiosToPeer(Series& series, const std::string& prefix)
+{
+    double b = series["b"].back(), peer = series["peer"].back();
+    series[prefix + "c/peer"].push_back(RatioToPeer(series[prefix + "visible c"].back(), b, peer));
+    series[prefix + "d/peer"].push_back(RatioToPeer(series[prefix + "visible d"].back(), b, peer));
+}
+
+// The series of the visible end point, as users run Quillet ("Log" 0), of
+// this build and the baseline, and the peer's, with each build's ratios.
+void TimeAgainstPeer(const QuilletCopy& quillet, const QuilletCopy* baseline, ProductSettings& settings,
+                     const std::string& report, Series& series)
+{
+    settings.Set("Log", 0);
+    TimeQuillet(quillet, report, "visible ", EndPoint::Visible, series);
+    if (baseline)
+        TimeQuillet(*baseline, report, "baseline visible ", EndPoint::Visible, series);
+    settings.Set("Log", 1);
+    Timing peer = TimePeerStart(report);
+    series["peer report"].push_back(peer.report);
+    series["peer"].push_back(peer.window);
+    AddRatiosToPeer(series, "");
+    if (baseline)
+        AddRatiosToPeer(series, "baseline ");
+}
+
+void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, ProductSettings& settings,
+              const std::string& report, Series& series)
 {
     const std::string empty = Quoted(TestModuleDirectory() + "bench_empty.exe");
     double floor = TimeRun(empty);
@@ -222,16 +305,18 @@ void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, const std
     Timing direct = TimeDirectStart(report);
     series["b report"].push_back(direct.report);
     series["b"].push_back(direct.window);
-    TimeQuillet(quillet, report, "", series);
+    TimeQuillet(quillet, report, "", EndPoint::Tracked, series);
     if (baseline)
-        TimeQuillet(*baseline, report, "baseline ", series);
+        TimeQuillet(*baseline, report, "baseline ", EndPoint::Tracked, series);
+    TimeAgainstPeer(quillet, baseline, settings, report, series);
     series["alone"].push_back(TimeRun(Quoted(quillet.Program()) + " -UNINSTALL"));
     Timing restricted = TimeRestrictedStart(report);
     series["restricted report"].push_back(restricted.report);
     series["restricted"].push_back(restricted.window);
-    std::printf("%5d %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f\n", static_cast<int>(series["a"].size()), floor,
-                direct.report, direct.window, series["c report"].back(), series["c"].back(),
-                series["d report"].back(), series["d"].back());
+    std::printf("%5d %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f\n",
+                static_cast<int>(series["a"].size()), floor, direct.report, direct.window,
+                series["c report"].back(), series["c"].back(), series["d report"].back(), series["d"].back(),
+                series["visible c"].back(), series["visible d"].back(), series["peer"].back());
 }
 
 void PrintBreakdown(Series& series)
@@ -293,6 +378,52 @@ void PrintResult(Series& series, const std::string& prefix, const char* title)
     PrintWithoutWineSetUp(series, c, d);
 }
 
+// One step of what a start through Quillet adds to a direct start, with its
+// share of the whole.
+void PrintStep(const char* step, double ms, double added)
+{
+    std::printf("    %-58s %7.1f  %5.1f%%\n", step, ms, added > 0 ? 100.0 * ms / added : 0.0);
+}
+
+// Where X (the first instance's start, or the hand-off) of the build whose
+// series begin with PREFIX spends what it adds to a direct start, beside
+// what the peer spends on the same road.
+void PrintStepsAgainstPeer(Series& series, const std::string& prefix, const char* title, const std::string& x)
+{
+    double b = Median(series["b"]), bReport = Median(series["b report"]);
+    double peerReport = Median(series["peer report"]);
+    const std::string name = prefix + "visible " + x;
+    double xWindow = Median(series[name]), xReport = Median(series[name + " report"]);
+    double added = xWindow - b;
+    std::printf("  %s adds %.1f ms to a direct start:\n", title, added);
+    PrintStep("until the browser runs, as far as the peer's start", peerReport - bReport, added);
+    PrintStep("until the browser runs, beyond the peer's start", xReport - peerReport, added);
+    PrintStep("from running to its window visible, beyond a direct start", (xWindow - xReport) - (b - bReport),
+              added);
+}
+
+// The yardstick a user would compare Quillet with: the peer makes the same
+// token and runs the same check, and does nothing else.
+void PrintAgainstPeer(Series& series, const std::string& prefix, const char* title)
+{
+    double b = Median(series["b"]), peer = Median(series["peer"]);
+    std::printf("\n%s against the bare restricted launcher, every start until the browser's window is "
+                "visible, \"Log\" 0:\n", title);
+    std::printf("(b) direct browser start     %7.1f ms\n", b);
+    std::printf("(p) bare restricted launcher %7.1f ms\n", peer);
+    std::printf("(c) start through Quillet    %7.1f ms\n", Median(series[prefix + "visible c"]));
+    std::printf("(d) hand-off start           %7.1f ms\n", Median(series[prefix + "visible d"]));
+    std::printf("  the peer until the browser runs, less the restricted start from a running process\n"
+                "  (the peer's own process start and imports)                %7.1f\n",
+                Median(series["peer report"]) - Median(series["restricted report"]));
+    PrintStepsAgainstPeer(series, prefix, "(c)", "c");
+    PrintStepsAgainstPeer(series, prefix, "(d)", "d");
+    std::printf("(c - b) / (p - b) = %.2f   (median of the rounds' own ratios; goal: at most %.1f)\n",
+                Median(series[prefix + "c/peer"]), kPeerGoal);
+    std::printf("(d - b) / (p - b) = %.2f   (median of the rounds' own ratios; goal: at most %.1f)\n",
+                Median(series[prefix + "d/peer"]), kPeerGoal);
+}
+
 } // namespace
 
 // With --baseline=PATH, another Quillet.exe (an older build) is timed in the
@@ -316,9 +447,9 @@ int main(int argc, char** argv)
     TestFile report = TestFile::InTemp("bench-report");
 
     Series series;
-    std::printf("round       a  b: run  window  c: run tracked  d: run tracked   (ms)\n");
+    std::printf("round       a  b: run  window  c: run tracked  d: run tracked  c: shown  d: shown  peer   (ms)\n");
     for (int round = 0; round < kRounds; ++round)
-        RunRound(quillet, baselineProgram.empty() ? nullptr : &baseline, report.path(), series);
+        RunRound(quillet, baselineProgram.empty() ? nullptr : &baseline, settings, report.path(), series);
     if (Median(series["b"]) < 0 || Median(series["c"]) < 0 || Median(series["d"]) < 0) {
         std::printf("a start did not complete in any round\n");
         return 1;
@@ -327,5 +458,8 @@ int main(int argc, char** argv)
     if (!baselineProgram.empty())
         PrintResult(series, "baseline ", ("baseline " + baselineProgram + ", same rounds:").c_str());
     PrintResult(series, "", "this build:");
+    if (!baselineProgram.empty())
+        PrintAgainstPeer(series, "baseline ", ("baseline " + baselineProgram + ",").c_str());
+    PrintAgainstPeer(series, "", "this build,");
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "associations/BrowserDiscovery.h"
 #include "common/UniqueHandle.h"
 #include "launcher/QuotedProgramPath.h"
+#include "marking/WindowMarking.h"
 #include "marking/WindowTracker.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
@@ -19,9 +20,10 @@ DWORD g_firstWindowWaitLimit = 60000;
 
 namespace {
 
-// The window is looked for again after every step: the step is the
-// latency between the window appearing and Quillet taking it.
-const DWORD kPollStep = 1;
+// The window is looked for again after every step: the step bounds the
+// latency between the window appearing and Quillet taking it, and the CPU
+// the wait costs while the browser starts.
+const DWORD kPollStep = 10;
 
 // What one successful start hands to the wait.
 struct StartedProcess {
@@ -128,6 +130,7 @@ void RunLaunchFlow(const std::string& text)
         ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
     }
     if (waiting) {
+        PrepareIconMarking();
         switch (WaitForFirstWindow(started)) {
         case WaitResult::Window:
             TrackLaunchedWindow(g_firstWindow, started.process, started.thread);

@@ -8,6 +8,7 @@
 #include "programwide/LauncherState.h"
 #include "ui/resource.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -107,6 +108,13 @@ void ReleaseReplacedIcon(HICON replaced, size_t index)
 }
 
 }  // namespace
+
+void PrepareIconMarking()
+{
+    // The first call of the delay-loaded library loads it; a library that
+    // cannot be loaded fails here as quietly as it would in the marking.
+    InitCommonControls();
+}
 
 void MarkCaption(HWND window)
 {
