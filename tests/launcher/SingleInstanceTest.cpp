@@ -11,6 +11,17 @@
 
 namespace {
 
+// Another process that sends WINDOW the hand-off message, as a second start
+// does, without a text of its own.
+unique_handle StartHandOffSender(HWND window)
+{
+    char handle[16];
+    wsprintfA(handle, "%lx", (unsigned long)(UINT_PTR)window);
+    return unique_handle(StartProgram("\"" + TestModuleDirectory() + "HookTarget.exe\" send " + handle + " " +
+                                          RUN_NEW_PROGRAM_MESSAGE_NAME,
+                                      CREATE_NO_WINDOW));
+}
+
 TEST_F(FirstInstanceTest, PublishesItsWindowAndNoCbtHookYet)
 {
     HookSharedBlock block = ReadSharedBlock();
@@ -55,11 +66,7 @@ TEST_F(FirstInstanceTest, SecondStartHandsItsCommandLineOverAndEnds)
 
 TEST_F(FirstInstanceTest, HandOffAnswersOneToAnotherProcess)
 {
-    char window[16];
-    wsprintfA(window, "%lx", (unsigned long)(UINT_PTR)mainWindow_);
-    std::string commandLine = "\"" + TestModuleDirectory() + "HookTarget.exe\" send " + window + " " +
-                              RUN_NEW_PROGRAM_MESSAGE_NAME;
-    unique_handle sender(StartProgram(commandLine, CREATE_NO_WINDOW));
+    unique_handle sender(StartHandOffSender(mainWindow_));
     ASSERT_TRUE(sender);
     EXPECT_EQ(1u, WaitPumping(sender.get()));
     // Without a new text the window's own text is launched.
@@ -79,11 +86,7 @@ protected:
 
 TEST_F(HandOffThatEndsTest, TheClosingCheckInsideAHandOffShutsDown)
 {
-    char window[16];
-    wsprintfA(window, "%lx", (unsigned long)(UINT_PTR)mainWindow_);
-    std::string commandLine = "\"" + TestModuleDirectory() + "HookTarget.exe\" send " + window + " " +
-                              RUN_NEW_PROGRAM_MESSAGE_NAME;
-    unique_handle sender(StartProgram(commandLine, CREATE_NO_WINDOW));
+    unique_handle sender(StartHandOffSender(mainWindow_));
     ASSERT_TRUE(sender);
     EXPECT_EQ(1u, WaitPumping(sender.get()));
     EXPECT_EQ(1u, handedOff_.size());
