@@ -1,10 +1,10 @@
 #include "security/ObjectOwnerCheck.h"
 
 #include "common/AtlException.h"
-#include "common/TwoCall.h"
 #include "common/UniqueHandle.h"
 #include "security/AceList.h"
 #include "security/SidHolder.h"
+#include "security/TokenInformation.h"
 
 #include <aclapi.h>
 #include <vector>
@@ -27,9 +27,7 @@ std::vector<BYTE> OwnUser()
     std::vector<BYTE> user;
     unique_handle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
-        !ReadTwoCall(user, [&](void* data, DWORD size, DWORD* needed) {
-            return GetTokenInformation(token.get(), TokenUser, data, size, needed) != FALSE;
-        }))
+        !ReadTokenInformation(token.get(), TokenUser, user))
         user.clear();
     return user;
 }

@@ -1,6 +1,6 @@
 #include "security/PrivilegesToDelete.h"
 
-#include "common/TwoCall.h"
+#include "security/TokenInformation.h"
 
 #include <vector>
 
@@ -10,9 +10,7 @@ bool AddPrivilegesToDelete(HANDLE token, CPrivilegeSet& set)
     if (!LookupPrivilegeValueA(nullptr, SE_CHANGE_NOTIFY_NAME, &changeNotify))
         return false;
     std::vector<BYTE> buffer;
-    if (!ReadTwoCall(buffer, [&](void* data, DWORD size, DWORD* needed) {
-            return GetTokenInformation(token, TokenPrivileges, data, size, needed) != FALSE;
-        }))
+    if (!ReadTokenInformation(token, TokenPrivileges, buffer))
         return false;
     if (buffer.size() < sizeof(DWORD)) {
         SetLastError(ERROR_INVALID_DATA);

@@ -1,17 +1,10 @@
 #include "security/ProtectedTokenCheck.h"
 
-#include "common/TwoCall.h"
 #include "common/UniqueHandle.h"
 #include "security/SidHolder.h"
+#include "security/TokenInformation.h"
 
 #include <vector>
-
-static bool ReadTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS what, std::vector<BYTE>& buffer)
-{
-    return ReadTwoCall(buffer, [&](void* data, DWORD size, DWORD* needed) {
-        return GetTokenInformation(token, what, data, size, needed) != FALSE;
-    });
-}
 
 // Empty when Administrators is there for denying only, or not there at all
 // (a user who is no administrator has no rights of the group to lose), else
