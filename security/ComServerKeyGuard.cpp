@@ -359,37 +359,33 @@ static bool ReleaseOwnHold()
     return others == 0;
 }
 
+// Puts SAVED back on the guarded key. The text goes only once the DACL is
+// back: otherwise it is the one record of that DACL, and a later run or
+// uninstall puts it back.
+static bool PutBackDacl(PSECURITY_DESCRIPTOR saved)
+{
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedKeyPath, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS ||
+        RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved) != ERROR_SUCCESS)
+        return false;
+    DeleteSavedKeySecurity(0);
+    return true;
+}
+
 void RestoreComServerKey()
 {
     if (!g_savedDescriptor)
         return;
-    if (!ReleaseOwnHold()) {
-        g_savedDescriptor.reset();
-        return;
-    }
-    unique_hkey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedKeyPath, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-        return;
-    // The text goes only once the DACL is back: otherwise it is the one
-    // record of that DACL, and the next start puts it back at its exit.
-    LONG status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, g_savedDescriptor.get());
+    if (ReleaseOwnHold())
+        PutBackDacl(g_savedDescriptor.get());
     g_savedDescriptor.reset();
-    if (status == ERROR_SUCCESS)
-        DeleteSavedKeySecurity(0);
 }
 
 // A crashed run's snapshot, put back when no running instance holds it.
 static bool PutBackSnapshot()
 {
     unique_hlocal saved;
-    if (!LoadKeySecurity(0, (PSECURITY_DESCRIPTOR*)saved.put()))
-        return false;
-    unique_hkey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, guardedKeyPath, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS ||
-        RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved.get()) != ERROR_SUCCESS)
-        return false;
-    DeleteSavedKeySecurity(0);
-    return true;
+    return LoadKeySecurity(0, (PSECURITY_DESCRIPTOR*)saved.put()) && PutBackDacl(saved.get());
 }
 
 bool RestoreUnheldKeyLock()
