@@ -45,7 +45,7 @@ public:
     {
         Calls().clear();
         if (slot_)
-            Patch(reinterpret_cast<FARPROC>(&Counting));
+            Patch(reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&Counting)));
     }
     ~DestroyIconCounter()
     {
@@ -68,7 +68,7 @@ private:
     static BOOL WINAPI Counting(HICON icon)
     {
         Calls().push_back(icon);
-        return reinterpret_cast<BOOL(WINAPI*)(HICON)>(Real())(icon);
+        return reinterpret_cast<BOOL(WINAPI*)(HICON)>(reinterpret_cast<void (*)()>(Real()))(icon);
     }
     static FARPROC* FindImport()
     {
