@@ -131,6 +131,10 @@ private:
     bool ServerHeld(HKEY root, const std::string& serverPath, const char* record);
     HandlerOwner ClassOwner(HKEY root, const std::string& classPath, std::string& where, std::string& found,
                             std::string& foundPath);
+    // The command the shell runs for COMMANDPATH: ROOT's own, or the
+    // machine-wide one where ROOT has none; into Value(), with the root it
+    // came from in FROM. False when neither has one.
+    bool ReadShownCommand(HKEY root, const std::string& commandPath, HKEY& from);
     void FlushRecords();
     void FlushClasses(HKEY root);
     bool SetMainData();

@@ -41,14 +41,8 @@ HandlerOwner AssociationManager::ClassOwner(HKEY root, const std::string& classP
     for (const char* verb : {"open", "opennew"}) {
         std::string commandPath = classPath + "\\shell\\" + verb + "\\command";
         HKEY from = root;
-        unique_hkey key;
-        if (!OpenAssociationKey(root, commandPath, key, KEY_READ) || !ReadValue(key.get(), nullptr, nullptr)) {
-            from = HKEY_LOCAL_MACHINE;
-            key.reset();
-            if (IsMachineRoot(root) || !OpenAssociationKey(from, commandPath, key, KEY_READ) ||
-                !ReadValue(key.get(), nullptr, nullptr))
-                continue;
-        }
+        if (!ReadShownCommand(root, commandPath, from))
+            continue;
         HandlerOwner command = CommandOwner(Value(), Programs());
         if (command == HandlerOwner::Other) {
             where = Where(from, commandPath);
@@ -62,6 +56,18 @@ HandlerOwner AssociationManager::ClassOwner(HKEY root, const std::string& classP
             owner = command;
     }
     return owner;
+}
+
+bool AssociationManager::ReadShownCommand(HKEY root, const std::string& commandPath, HKEY& from)
+{
+    unique_hkey key;
+    from = root;
+    if (OpenAssociationKey(root, commandPath, key, KEY_READ) && ReadValue(key.get(), nullptr, nullptr))
+        return true;
+    key.reset();
+    from = HKEY_LOCAL_MACHINE;
+    return !IsMachineRoot(root) && OpenAssociationKey(from, commandPath, key, KEY_READ) &&
+           ReadValue(key.get(), nullptr, nullptr);
 }
 
 // Another program's command that the record found as it is now was there

@@ -39,7 +39,6 @@ bool AssociationManager::IsTakeoverComplete(const char* programPath, const char*
     return complete;
 }
 
-
 bool AssociationManager::ServerComplete(HKEY root)
 {
     std::string server = ClsidServerPath(kClassesPrefix);
@@ -79,13 +78,9 @@ bool AssociationManager::ClassComplete(HKEY root, const std::string& classPath)
 // root has none, runs Quillet; a rundll32 command passes as it is.
 bool AssociationManager::CommandComplete(HKEY root, const std::string& commandPath)
 {
-    unique_hkey key;
-    if (!OpenAssociationKey(root, commandPath, key, KEY_READ) || !ReadValue(key.get(), nullptr, nullptr)) {
-        key.reset();
-        if (IsMachineRoot(root) || !OpenAssociationKey(HKEY_LOCAL_MACHINE, commandPath, key, KEY_READ) ||
-            !ReadValue(key.get(), nullptr, nullptr))
-            return true;
-    }
+    HKEY from = root;
+    if (!ReadShownCommand(root, commandPath, from))
+        return true;
     HandlerOwner owner = CommandOwner(Value(), {ProgramPath()});
     return owner == HandlerOwner::Quillet || owner == HandlerOwner::Neutral;
 }
