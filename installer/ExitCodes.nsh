@@ -20,3 +20,6 @@
 !define QUILLET_UNINSTALL_DONE      0
 !define QUILLET_UNINSTALL_NOTHING   1
 !define QUILLET_UNINSTALL_PARTLY    2
+; With -UNINSTALL: the running user's links alone. On Windows 2000 the
+; machine-wide takeover stays for the other users whose links share it.
+!define QUILLET_USER_ONLY           "-USERONLY"

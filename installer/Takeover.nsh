@@ -176,10 +176,15 @@ FunctionEnd
 ; files, the uninstaller and its entry are there for a later uninstall.
 Function GiveBackChanges
     Push $0
+    Push $1
+    ; The machine-wide takeover of Windows 2000 that other users share stays.
+    Call OtherUserRecords
+    StrCpy $1 ""
+    ${IfThen} $R9 != "" ${|} StrCpy $1 " ${QUILLET_USER_ONLY}" ${|}
     StrCpy $0 ""
     ClearErrors
-    ExecWait '"$INSTDIR\Quillet.exe" -UNINSTALL' $0
-    ${Log} "$(Q_LOG_QUILLET_EXIT) (-UNINSTALL): $0"
+    ExecWait '"$INSTDIR\Quillet.exe" -UNINSTALL$1' $0
+    ${Log} "$(Q_LOG_QUILLET_EXIT) (-UNINSTALL$1): $0"
     ${IfThen} ${Errors} ${|} StrCpy $0 ${QUILLET_UNINSTALL_PARTLY} ${|}
     Call FindTakeoverChanges
     ${If} $0 != ${QUILLET_UNINSTALL_PARTLY}
@@ -190,5 +195,6 @@ Function GiveBackChanges
         ${Log} "$(Q_CHANGED_KEPT)"
         MessageBox MB_OK|MB_ICONEXCLAMATION "$(Q_CHANGED_KEPT)" /SD IDOK
     ${EndIf}
+    Pop $1
     Pop $0
 FunctionEnd

@@ -21,14 +21,21 @@ Var LogonStep
 ; the installed one is missing, the links that still name it are given back
 ; by that copy, put in its place (the takeover's records name that path).
 ; When it cannot be put there, $R9 is UNINSTALL_NO_OWN_COPY and nothing is
-; removed.
+; removed. While other users' links still run Quillet, the machine-wide
+; takeover of Windows 2000, which they share, stays for the last of them.
 Function un.RestoreAssociations
+    Push $0
+    Call un.OtherUserRecords
+    StrCpy $0 ""
+    ${IfThen} $R9 != "" ${|} StrCpy $0 " ${QUILLET_USER_ONLY}" ${|}
     Call un.HasSaveArea
     ${If} $R9 = 0
+    ${AndIf} $0 == ""
         !insertmacro HAS_SAVE_AREA HKLM
     ${EndIf}
     ${If} $R9 = 0
         StrCpy $R9 ${QUILLET_UNINSTALL_NOTHING}
+        Pop $0
         Return
     ${EndIf}
     ${IfNot} ${FileExists} "$INSTDIR\Quillet.exe"
@@ -38,14 +45,16 @@ Function un.RestoreAssociations
         ${OrIfNot} ${FileExists} "$INSTDIR\Quillet.exe"
             StrCpy $R9 ${UNINSTALL_NO_OWN_COPY}
             ${un.Log} "$(Q_NO_OWN_COPY)"
+            Pop $0
             Return
         ${EndIf}
         ${un.Log} "$(Q_OWN_COPY)"
     ${EndIf}
     ClearErrors
-    ExecWait '"$INSTDIR\Quillet.exe" -UNINSTALL' $R9
+    ExecWait '"$INSTDIR\Quillet.exe" -UNINSTALL$0' $R9
     ${IfThen} ${Errors} ${|} StrCpy $R9 ${QUILLET_UNINSTALL_PARTLY} ${|}
-    ${un.Log} "$(Q_LOG_QUILLET_EXIT) (-UNINSTALL): $R9"
+    ${un.Log} "$(Q_LOG_QUILLET_EXIT) (-UNINSTALL$0): $R9"
+    Pop $0
 FunctionEnd
 
 ; The lock's snapshot is, after a crashed run, the only record of the

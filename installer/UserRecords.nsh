@@ -100,19 +100,18 @@ Function ${UN}SyncUserRecord
     Pop $0
 FunctionEnd
 
-!macroend
 
-; The uninstaller's question: the names of the other users whose file is
+; The names of the other users whose file is
 ; there, one a line, into $R9 ("" when there is none).
-Function un.OtherUserRecords
+Function ${UN}OtherUserRecords
     Push $0
     Push $1
     Push $2
     Push $3
     StrCpy $R9 ""
-    Call un.OwnUserRecord
+    Call ${UN}OwnUserRecord
     StrCpy $3 $R9
-    Call un.UserRecordsFolder
+    Call ${UN}UserRecordsFolder
     StrCpy $2 $R9
     StrCpy $R9 ""
     ClearErrors
@@ -122,7 +121,7 @@ Function un.OtherUserRecords
         ${AndIfNot} ${FileExists} "$2\$1\*.*"
         ${AndIf} "$2\$1" != $3
             Push "$2\$1"
-            Call un.RecordName
+            Call ${UN}RecordName
             Pop $1
             StrCpy $R9 "$R9$\r$\n    $1"
         ${EndIf}
@@ -138,7 +137,7 @@ FunctionEnd
 
 ; The account name a record file on the stack holds (its file name when it
 ; holds none).
-Function un.RecordName
+Function ${UN}RecordName
     Exch $0
     Push $1
     Push $2
@@ -154,6 +153,7 @@ Function un.RecordName
     Pop $1
     Exch $0
 FunctionEnd
+!macroend
 
 ; The elevated setup makes the folder and lets Users write in it.
 Function PrepareUserRecords

@@ -38,6 +38,7 @@ CommandLineSwitches TakeSwitches(std::string& commandLine)
     CommandLineSwitches switches;
     switches.install = Contains(upper, "-INSTALL ");
     switches.uninstall = Contains(upper, "-UNINSTALL ");
+    switches.userOnly = Contains(upper, "-USERONLY ");
     switches.embedding = Contains(upper, "-EMBEDDING ");
     switches.noSplash = TakeSwitch(upper, commandLine, "-NOSPLASH ");
     switches.noCaption = TakeSwitch(upper, commandLine, "-NOCAPTION ");

@@ -8,6 +8,7 @@
 struct CommandLineSwitches {
     bool install = false;     // "-INSTALL "
     bool uninstall = false;   // "-UNINSTALL "
+    bool userOnly = false;    // "-USERONLY ": with "-UNINSTALL ", the running user's links alone
     bool embedding = false;   // "-EMBEDDING ": never show the startup dialog
     bool noSplash = false;    // "-NOSPLASH ": never show the startup dialog
     bool noCaption = false;   // "-NOCAPTION "

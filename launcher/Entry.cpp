@@ -78,7 +78,7 @@ int RunQuillet(HINSTANCE instance, const char* commandLine)
     if (switches.install)
         return InstallAction();
     if (switches.uninstall)
-        return UninstallAction();
+        return UninstallAction(switches.userOnly ? UninstallScope::RunningUser : UninstallScope::EveryRoot);
     if (switches.noCaption)
         g_launcher.noCaption = 1;
 

@@ -46,13 +46,31 @@ bool TakeOver(AssociationManager& manager, const char* program, const char* prod
     return done && manager.IsTakeoverComplete(program, product, HKEY_LOCAL_MACHINE);
 }
 
+// A machine-wide takeover without the user's own is also what another
+// user's takeover leaves for a user who gave theirs back, or never had one:
+// a limited user, who cannot write it, takes their own over beside it.
 bool FinishMachineRestore(AssociationManager& manager, const char* program, const char* product)
 {
     if (!IsWindows2000() || manager.IsTakenOver(program, product, HKEY_CURRENT_USER) ||
-        !manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE))
+        !manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE) || !CanWriteMachineKeys())
         return true;
     manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
     return !manager.RestoreIncomplete();
+}
+
+// The check before a takeover: the handlers are Internet Explorer's alone.
+// On Windows 2000 a machine-wide root that other users' takeover holds is
+// Quillet's already; the takeover that follows judges it.
+bool IsBrowserAlone(AssociationManager& manager, const char* program, const char* product)
+{
+    bool fault = manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, BeforeTakeover);
+    manager.RunErrorTest(program, product, HKEY_CURRENT_USER, BeforeTakeover);
+    if (IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE))
+        return !fault;
+    if (!fault)
+        fault = manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
+    manager.RunErrorTest(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
+    return !fault;
 }
 
 // Shift becomes the bypass key of a fresh installation, before its first
@@ -85,12 +103,7 @@ int InstallAction()
     // A save area means a takeover began: its handlers are wrapped in part
     // or in whole, and the check for the browser alone would refuse them.
     if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER)) {
-        bool fault = manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, BeforeTakeover);
-        manager.RunErrorTest(program, product, HKEY_CURRENT_USER, BeforeTakeover);
-        if (!fault)
-            fault = manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
-        manager.RunErrorTest(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
-        if (fault)
+        if (!IsBrowserAlone(manager, program, product))
             return kInstallRefused;
         WriteFreshBypassKey();
     }
@@ -99,7 +112,7 @@ int InstallAction()
     return kInstallDone;
 }
 
-int UninstallAction()
+int UninstallAction(UninstallScope scope)
 {
     const char* program = ModulePath();
     const char* product = g_launcher.productCaption;
@@ -115,7 +128,8 @@ int UninstallAction()
     // roots has given the per-user one back already. Asking first also keeps
     // the restore from creating a machine-wide product key no takeover made.
     bool user = manager.IsTakenOver(program, product, HKEY_CURRENT_USER);
-    bool machine = IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE);
+    bool machine = IsWindows2000() && scope == UninstallScope::EveryRoot &&
+                   manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE);
     if (!user && !machine)
         return kUninstallNotInstalled;
     bool incomplete = false;

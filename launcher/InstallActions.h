@@ -14,5 +14,12 @@ enum UninstallResult {
     kUninstallIncomplete = 2,    // a saved copy could not be put back; the save area is kept
 };
 
+// On Windows 2000 the machine-wide takeover is shared by every user whose
+// links run Quillet: only the last of them gives it back.
+enum class UninstallScope {
+    EveryRoot,    // the running user's links, and the machine-wide ones on Windows 2000
+    RunningUser,  // the running user's alone: other users' takeovers still need the machine-wide one
+};
+
 int InstallAction();
-int UninstallAction();
+int UninstallAction(UninstallScope scope = UninstallScope::EveryRoot);

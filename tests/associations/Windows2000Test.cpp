@@ -51,6 +51,22 @@ TEST(Windows2000, DISABLED_BothRootsAreTakenOverAndGivenBack)
     EXPECT_EQ("-@RESTORE", GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\Win2000Test\\Save",
                                     "HKLM_>:Software\\Classes\\htmlfile"));
 
+
+    // Another user's takeover still runs through the machine-wide one: this
+    // user gives their own back and leaves it, and a limited user then takes
+    // theirs over beside it, which cannot touch it.
+    const std::string machineTaken = DumpTree(HKEY_LOCAL_MACHINE, "Software\\Classes");
+    EXPECT_EQ(0, UninstallAction(UninstallScope::RunningUser));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Win2000Test\\Save"));
+    EXPECT_EQ(machineTaken, DumpTree(HKEY_LOCAL_MACHINE, "Software\\Classes"));
+    ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, "Software", "D:(A;;KR;;;WD)"));
+    ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, "Software\\Classes", "D:(A;;KR;;;WD)"));
+    EXPECT_EQ(0, InstallAction()) << "a limited user beside the machine-wide takeover";
+    SetKeyAccess(HKEY_LOCAL_MACHINE, "Software", "D:(A;;KA;;;WD)");
+    SetKeyAccess(HKEY_LOCAL_MACHINE, "Software\\Classes", "D:(A;;KA;;;WD)");
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Win2000Test\\Save"));
+    EXPECT_EQ(machineTaken, DumpTree(HKEY_LOCAL_MACHINE, "Software\\Classes"));
+
     EXPECT_EQ(0, UninstallAction());
     EXPECT_EQ(before, Snapshot());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvane\\Win2000Test\\Save"));

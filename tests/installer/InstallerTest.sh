@@ -11,14 +11,17 @@
 #      /WAIT gives up with exit code 4 and changes nothing; a second one waits,
 #      and finishes once the window is closed and Spirel.dll is unloaded.
 #      The last update replaces a copy stamped with an older version.
-#   3. Two users: a second user's logon (Active Setup's step, run as Windows
-#      runs it) takes that user's links over; an uninstall gives up while a
-#      Quillet runs that the window list cannot see; that user's quiet uninstall
-#      gives them back but keeps the program for the first user, whose links
-#      still run it, and the first user's next logon gives theirs back and
-#      removes everything: files, shortcuts, the entry, the logon step, the
-#      users' list, the product's keys; the per-user and machine-wide
-#      classes are byte for byte what they were before the install.
+#   3. Two users, with Quillet.exe as on Windows 2000 from here on (the
+#      machine-wide takeover shared by both): a second user's logon (Active
+#      Setup's step, run as Windows runs it) takes that user's links over and
+#      the machine-wide ones; an uninstall gives up while a Quillet runs that
+#      the window list cannot see; that user's quiet uninstall gives their
+#      own links back but keeps the program and the machine-wide takeover for
+#      the first user, whose links still run it, and the first user's next
+#      logon gives theirs back and removes everything: files, shortcuts, the
+#      entry, the logon step, the users' list, the product's keys; the
+#      per-user and machine-wide classes are byte for byte what they were
+#      before the install.
 #   4. A takeover refused (another browser holds http), an update after
 #      another browser took http (the note names it and leaves it), an
 #      uninstall that cannot run Quillet.exe (exit 3, everything kept) and
@@ -96,6 +99,9 @@ other_browser='"C:\Program Files\Other Browser\other.exe" "%1"'
 lock_key='HKLM\SOFTWARE\Orvane\Quillet\Lock'
 guarded_key='HKLM\Software\Classes\CLSID\{73B24247-042E-4EF5-ADC2-42F62E6FD654}'
 made_guarded_key=0
+# Wine gives a program the Windows version of its AppDefaults entry.
+windows2000_key='HKCU\Software\Wine\AppDefaults\Quillet.exe'
+quillet_as_windows2000() { wine reg add "$windows2000_key" /v Version /d win2k /f >/dev/null 2>&1; }
 # Every process of the prefix ends, the display stays; the next server is a
 # persistent one again (it must not hold ctest's output open). COMMAND runs
 # while the server is down.
@@ -156,9 +162,11 @@ cleanup() {
     [ -d "$folder/Quillet.exe" ] && rmdir "$folder/Quillet.exe"
     # The second user's registry is undone with the first user's back.
     [ $second_user = 1 ] && switch_user "$work/user-b-left.reg" "$work/user-a.reg" && second_user=0
-    if key_exists 'HKCU\SOFTWARE\Orvane\Quillet\Save' && [ -f "$folder/Quillet.exe" ]; then
-        timeout 60 wine "$folder/Quillet.exe" -UNINSTALL >/dev/null 2>&1
+    key_exists 'HKLM\SOFTWARE\Orvane\Quillet\Save' && quillet_as_windows2000
+    if key_exists 'HKCU\SOFTWARE\Orvane\Quillet\Save' || key_exists 'HKLM\SOFTWARE\Orvane\Quillet\Save'; then
+        [ -f "$folder/Quillet.exe" ] && timeout 60 wine "$folder/Quillet.exe" -UNINSTALL >/dev/null 2>&1
     fi
+    wine reg delete "$windows2000_key" /f >/dev/null 2>&1
     rm -rf "$folder" "$(start_menu)/Quillet"
     rmdir "$WINEPREFIX/drive_c/Program Files/Orvane" 2>/dev/null
     wine reg delete "$entry" /f >/dev/null 2>&1
@@ -184,6 +192,7 @@ fi
 wine reg delete "$product" /f >/dev/null 2>&1
 rm -f "$WINEPREFIX"/drive_c/users/*/Temp/QuilletSetup.log
 export_keys machine "$work/before"
+export_keys user "$work/before-user"
 # The second user's registry: this one as it is before the install.
 fresh_server cp "$WINEPREFIX/user.reg" "$work/user-b.reg"
 
@@ -321,12 +330,16 @@ check "the update replaced the older Quillet.exe" cmp -s "$build/bin/Quillet.exe
 # --- 3. two users ------------------------------------------------------------------
 switch_user "$work/user-a.reg" "$work/user-b.reg"
 second_user=1
+quillet_as_windows2000
+machine_http='HKLM\Software\Classes\http\shell\open\command'
 logon
 status=$?
 check "the second user's first logon takes their links over (exit 0, got $status)" [ $status -eq 0 ]
 wrapped=$(reg_value 'HKCU\Software\Classes\http\shell\open\command')
 check "the second user's http runs the installed Quillet ('$wrapped')" [ "${wrapped#"$wrapped_browser"}" != "$wrapped" ]
 check "the users' list holds both users ($(records) records)" [ "$(records)" -eq 2 ]
+wrapped=$(reg_value "$machine_http")
+check "the machine-wide http runs the installed Quillet ('$wrapped')" [ "${wrapped#"$wrapped_browser"}" != "$wrapped" ]
 lines=$(setup_log | wc -l)
 logon
 check "the second user's next logon runs no step again" [ "$(setup_log | wc -l)" -eq "$lines" ]
@@ -346,9 +359,11 @@ check "the uninstall that gave up changed nothing" cmp -s "$build/bin/Quillet.ex
 quiet_uninstall
 status=$?
 check "the second user's quiet uninstall exits 0 (got $status)" [ $status -eq 0 ]
-export_keys machine "$work/after-b"
+export_keys user "$work/after-b"
 check "the second user's classes are what they were before" \
-    same_exports "$work/before" "$work/after-b" "after the second user's uninstall"
+    same_exports "$work/before-user" "$work/after-b" "after the second user's uninstall"
+wrapped=$(reg_value "$machine_http")
+check "the machine-wide takeover stays for the first user ('$wrapped')" [ "${wrapped#"$wrapped_browser"}" != "$wrapped" ]
 check "the program stays for the first user" cmp -s "$build/bin/Quillet.exe" "$folder/Quillet.exe"
 check "the Add/Remove Programs entry stays" key_exists "$entry"
 check "the users' list holds the first user only ($(records) record)" [ "$(records)" -eq 1 ]
@@ -362,6 +377,7 @@ check "the logon step's Version went up ($version_installed -> $version_left)" \
 
 switch_user "$work/user-b-left.reg" "$work/user-a.reg"
 second_user=0
+quillet_as_windows2000
 wrapped=$(reg_value 'HKCU\Software\Classes\http\shell\open\command')
 check "the first user's links still run the installed Quillet.exe" \
     [ "${wrapped#"$wrapped_browser"}" != "$wrapped" -a -f "$folder/Quillet.exe" ]
@@ -382,6 +398,7 @@ export_keys machine "$work/after"
 check "the per-user and machine-wide classes are what they were before" \
     same_exports "$work/before" "$work/after" "after the last user's logon"
 check "the silent log ends with exit code 0" [ "$(setup_log | tail -n1)" = "Exit code 0" ]
+wine reg delete "$windows2000_key" /f >/dev/null 2>&1
 
 # --- 4. another browser, and uninstalls that cannot run Quillet.exe ---------------
 other_browser_set=1

@@ -9,6 +9,7 @@ struct SwitchCase {
     const char* commandLine;
     bool install, uninstall, embedding, noSplash, noCaption;
     const char* remaining;
+    bool userOnly = false;
 };
 
 const SwitchCase kCases[] = {
@@ -19,6 +20,8 @@ const SwitchCase kCases[] = {
     {"-INSTALL\t", false, false, false, false, false, "-INSTALL\t"},   // only a blank ends a switch
     {"-UNINSTALL", false, true, false, false, false, "-UNINSTALL"},
     {"-uninstall -install", true, true, false, false, false, "-uninstall -install"},
+    {"-UNINSTALL -UserOnly", false, true, false, false, false, "-UNINSTALL -UserOnly", true},
+    {"-UNINSTALL -USERONLYX", false, true, false, false, false, "-UNINSTALL -USERONLYX", false},
     {"\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -Embedding", false, false, true, false, false,
      "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -Embedding"},
     {"-nosplash http://a.example/", false, false, false, true, false, "http://a.example/"},
@@ -47,6 +50,7 @@ TEST(CommandLineSwitches, MatchedWithoutCaseAndCutAtTheirPositions)
         EXPECT_EQ(c.embedding, switches.embedding);
         EXPECT_EQ(c.noSplash, switches.noSplash);
         EXPECT_EQ(c.noCaption, switches.noCaption);
+        EXPECT_EQ(c.userOnly, switches.userOnly);
         EXPECT_EQ(c.remaining, commandLine);
     }
 }
