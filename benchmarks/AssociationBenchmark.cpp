@@ -82,7 +82,8 @@ int main()
     Timing uninstall;
     bool ok = true;
     for (int round = 0; round < kRounds && ok; ++round)
-        ok = Time(InstallAction, kInstallDone, install) && Time([] { return UninstallAction(); }, kUninstallRestored, uninstall);
+        ok = Time(InstallAction, kInstallDone, install) &&
+             Time([] { return UninstallAction(); }, kUninstallRestored, uninstall);
     DeleteFileA((folder + "\\ErrorBrowser.log").c_str());
     RemoveDirectoryA(folder.c_str());
     if (!ok) {

@@ -177,10 +177,8 @@ FunctionEnd
 Function GiveBackChanges
     Push $0
     Push $1
-    ; The machine-wide takeover of Windows 2000 that other users share stays.
-    Call OtherUserRecords
-    StrCpy $1 ""
-    ${IfThen} $R9 != "" ${|} StrCpy $1 " ${QUILLET_USER_ONLY}" ${|}
+    Call GiveBackSwitch
+    StrCpy $1 $R9
     StrCpy $0 ""
     ClearErrors
     ExecWait '"$INSTDIR\Quillet.exe" -UNINSTALL$1' $0

@@ -25,9 +25,8 @@ Var LogonStep
 ; takeover of Windows 2000, which they share, stays for the last of them.
 Function un.RestoreAssociations
     Push $0
-    Call un.OtherUserRecords
-    StrCpy $0 ""
-    ${IfThen} $R9 != "" ${|} StrCpy $0 " ${QUILLET_USER_ONLY}" ${|}
+    Call un.GiveBackSwitch
+    StrCpy $0 $R9
     Call un.HasSaveArea
     ${If} $R9 = 0
     ${AndIf} $0 == ""

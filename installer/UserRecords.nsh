@@ -100,9 +100,8 @@ Function ${UN}SyncUserRecord
     Pop $0
 FunctionEnd
 
-
-; The names of the other users whose file is
-; there, one a line, into $R9 ("" when there is none).
+; The names of the other users whose file is there, one a line, into $R9
+; ("" when there is none).
 Function ${UN}OtherUserRecords
     Push $0
     Push $1
@@ -133,6 +132,14 @@ Function ${UN}OtherUserRecords
     Pop $2
     Pop $1
     Pop $0
+FunctionEnd
+
+; What follows -UNINSTALL when this user gives their links back, into $R9:
+; QUILLET_USER_ONLY while other users' links still run Quillet (they share
+; Windows 2000's machine-wide takeover), else "".
+Function ${UN}GiveBackSwitch
+    Call ${UN}OtherUserRecords
+    ${IfThen} $R9 != "" ${|} StrCpy $R9 " ${QUILLET_USER_ONLY}" ${|}
 FunctionEnd
 
 ; The account name a record file on the stack holds (its file name when it

@@ -46,13 +46,20 @@ bool TakeOver(AssociationManager& manager, const char* program, const char* prod
     return done && manager.IsTakeoverComplete(program, product, HKEY_LOCAL_MACHINE);
 }
 
+// Windows 2000's machine-wide takeover, which every user shares; other
+// versions leave the machine-wide root alone.
+bool IsMachineRootTakenOver(AssociationManager& manager, const char* program, const char* product)
+{
+    return IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE);
+}
+
 // A machine-wide takeover without the user's own is also what another
 // user's takeover leaves for a user who gave theirs back, or never had one:
 // a limited user, who cannot write it, takes their own over beside it.
 bool FinishMachineRestore(AssociationManager& manager, const char* program, const char* product)
 {
-    if (!IsWindows2000() || manager.IsTakenOver(program, product, HKEY_CURRENT_USER) ||
-        !manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE) || !CanWriteMachineKeys())
+    if (!IsMachineRootTakenOver(manager, program, product) ||
+        manager.IsTakenOver(program, product, HKEY_CURRENT_USER) || !CanWriteMachineKeys())
         return true;
     manager.RestoreAssociations(program, product, HKEY_LOCAL_MACHINE);
     return !manager.RestoreIncomplete();
@@ -65,7 +72,7 @@ bool IsBrowserAlone(AssociationManager& manager, const char* program, const char
 {
     bool fault = manager.FindAssociationFault(program, product, HKEY_CURRENT_USER, BeforeTakeover);
     manager.RunErrorTest(program, product, HKEY_CURRENT_USER, BeforeTakeover);
-    if (IsWindows2000() && manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE))
+    if (IsMachineRootTakenOver(manager, program, product))
         return !fault;
     if (!fault)
         fault = manager.FindAssociationFault(program, product, HKEY_LOCAL_MACHINE, BeforeTakeover);
@@ -128,8 +135,7 @@ int UninstallAction(UninstallScope scope)
     // roots has given the per-user one back already. Asking first also keeps
     // the restore from creating a machine-wide product key no takeover made.
     bool user = manager.IsTakenOver(program, product, HKEY_CURRENT_USER);
-    bool machine = IsWindows2000() && scope == UninstallScope::EveryRoot &&
-                   manager.IsTakenOver(program, product, HKEY_LOCAL_MACHINE);
+    bool machine = scope == UninstallScope::EveryRoot && IsMachineRootTakenOver(manager, program, product);
     if (!user && !machine)
         return kUninstallNotInstalled;
     bool incomplete = false;
