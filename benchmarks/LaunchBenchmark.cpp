@@ -14,6 +14,10 @@
 //   (p) the peer: the bare restricted launcher (bench_restricted_launcher),
 //       the same token and check without a window, hooks or lock, until the
 //       browser's window is visible;
+//   (d') (d) once more, half a second after the first browser's window,
+//       when the first instance and that browser are done with each other;
+//   (p') the peer in (d)'s place: started the moment another peer's
+//       browser window is visible, while that browser still starts up;
 // and the pieces between: Quillet without a launch (-UNINSTALL with nothing
 // installed), and the restricted start made from a running process.
 // Figures are medians over the rounds; the machine may be shared, so a
@@ -48,6 +52,8 @@ const int kRounds = 15;
 const DWORD kLimitMs = 20000;
 const double kGoal = 1.5;
 const double kPeerGoal = 1.1;
+// How long the settled hand-off waits after the first browser's window.
+const DWORD kSettleMs = 500;
 
 // Each start opens its own link, so that its window is told from the others
 // by its caption alone.
@@ -55,6 +61,7 @@ const char kDirectLink[] = "http://bench.example/";
 const char kFirstLink[] = "http://bench.example/c";
 const char kHandOffLink[] = "http://bench.example/d";
 const char kPeerLink[] = "http://bench.example/p";
+const char kPeerSecondLink[] = "http://bench.example/q";
 
 // Quillet's imports besides KERNEL32 and the C runtime, in the order a
 // start loads them; each one is timed on top of the empty program.
@@ -161,36 +168,52 @@ Timing TimeQuilletStart(const QuilletCopy& quillet, TestProcess& process, const 
     return timing;
 }
 
-// (c) and (d) of one round: the first instance, then a hand-off to it while
-// its browser window is still open.
-void TimeProtectedStarts(const QuilletCopy& quillet, const std::string& report, EndPoint end, Timing& first,
-                         Timing& handOff)
+// (c) and (d) of one round: the first instance, then, SETTLE ms after the
+// end point, a hand-off to it while its browser window is still open.
+void TimeProtectedStarts(const QuilletCopy& quillet, const std::string& report, EndPoint end, DWORD settle,
+                         Timing& first, Timing& handOff)
 {
     DeleteFileA((quillet.Folder() + "HookWnd.log").c_str());
     TestProcess firstInstance, secondInstance;
     first = TimeQuilletStart(quillet, firstInstance, report, "--stay=2500", kFirstLink, end, 1);
+    Sleep(settle);
     if (first.window >= 0)
         handOff = TimeQuilletStart(quillet, secondInstance, report, "--stay=300", kHandOffLink, end, 2);
     secondInstance.WaitOrKill(kLimitMs);
     firstInstance.WaitOrKill(kLimitMs);
 }
 
-// (p): the bare restricted launcher with the stand-in, until its window is
-// visible, then until the launcher has ended with it.
-Timing TimePeerStart(const std::string& report)
+// Starts the bare restricted launcher for the stand-in with LINK and times
+// it until LINK's window is visible; PEER keeps running.
+Timing TimePeerStart(TestProcess& peer, const std::string& report, const char* stay, const char* link)
 {
     DeleteFileA(report.c_str());
-    TestProcess peer;
     Timing timing;
     double start = Now();
     if (!peer.Start(Quoted(TestModuleDirectory() + "bench_restricted_launcher.exe") + " " +
-                    StandinCommand(report, "--stay=300", kPeerLink)))
+                    StandinCommand(report, stay, link)))
         return timing;
     timing.report = TimeUntil(start, [&] { return Exists(report); });
-    timing.window = TimeUntil(start, [&] { return LinkWindowVisible(kPeerLink); });
-    if (peer.WaitOrKill(kLimitMs) != 0)
-        timing.window = -1;
+    timing.window = TimeUntil(start, [&] { return LinkWindowVisible(link); });
     return timing;
+}
+
+// (p) alone; then the peer in (d)'s place: started the moment another
+// peer's browser window is visible, while that browser still starts up, as
+// a second click through the peer would be. A launcher that failed voids
+// its figure.
+void TimePeerStarts(const std::string& report, Timing& alone, Timing& second)
+{
+    TestProcess peer;
+    alone = TimePeerStart(peer, report, "--stay=300", kPeerLink);
+    if (peer.WaitOrKill(kLimitMs) != 0)
+        alone.window = -1;
+    TestProcess leading, next;
+    if (TimePeerStart(leading, report, "--stay=2500", kPeerLink).window >= 0)
+        second = TimePeerStart(next, report, "--stay=300", kPeerSecondLink);
+    if (next.WaitOrKill(kLimitMs) != 0)
+        second.window = -1;
+    leading.WaitOrKill(kLimitMs);
 }
 
 BOOL CALLBACK FindVisibleCaptioned(HWND window, LPARAM found)
@@ -246,10 +269,10 @@ typedef std::map<std::string, std::vector<double>> Series;
 // (c) and (d) of QUILLET until END, into the series named PREFIX + "c" and
 // so on.
 void TimeQuillet(const QuilletCopy& quillet, const std::string& report, const std::string& prefix, EndPoint end,
-                 Series& series)
+                 Series& series, DWORD settle = 0)
 {
     Timing first, handOff;
-    TimeProtectedStarts(quillet, report, end, first, handOff);
+    TimeProtectedStarts(quillet, report, end, settle, first, handOff);
     series[prefix + "c report"].push_back(first.report);
     series[prefix + "c"].push_back(first.window);
     series[prefix + "d report"].push_back(handOff.report);
@@ -266,9 +289,12 @@ double RatioToPeer(double x, double b, double peer)
 // The round's ratios to the peer of the build whose series begin with PREFIX.
 void AddRatiosToPeer(Series& series, const std::string& prefix)
 {
-    double b = series["b"].back(), peer = series["peer"].back();
+    double b = series["b"].back(), peer = series["peer"].back(), peerSecond = series["peer d"].back();
     series[prefix + "c/peer"].push_back(RatioToPeer(series[prefix + "visible c"].back(), b, peer));
     series[prefix + "d/peer"].push_back(RatioToPeer(series[prefix + "visible d"].back(), b, peer));
+    series[prefix + "d/peer d"].push_back(RatioToPeer(series[prefix + "visible d"].back(), b, peerSecond));
+    if (prefix.empty())
+        series["settled d/peer"].push_back(RatioToPeer(series["settled visible d"].back(), b, peer));
 }
 
 // The series of the visible end point, as users run Quillet ("Log" 0), of
@@ -280,10 +306,15 @@ void TimeAgainstPeer(const QuilletCopy& quillet, const QuilletCopy* baseline, Pr
     TimeQuillet(quillet, report, "visible ", EndPoint::Visible, series);
     if (baseline)
         TimeQuillet(*baseline, report, "baseline visible ", EndPoint::Visible, series);
+    // The hand-off alone, once the first browser and the instance's work on
+    // it are done: what is left of (d) is then the hand-off's own.
+    TimeQuillet(quillet, report, "settled visible ", EndPoint::Visible, series, kSettleMs);
     settings.Set("Log", 1);
-    Timing peer = TimePeerStart(report);
+    Timing peer, peerSecond;
+    TimePeerStarts(report, peer, peerSecond);
     series["peer report"].push_back(peer.report);
     series["peer"].push_back(peer.window);
+    series["peer d"].push_back(peerSecond.window);
     AddRatiosToPeer(series, "");
     if (baseline)
         AddRatiosToPeer(series, "baseline ");
@@ -313,10 +344,11 @@ void RunRound(const QuilletCopy& quillet, const QuilletCopy* baseline, ProductSe
     Timing restricted = TimeRestrictedStart(report);
     series["restricted report"].push_back(restricted.report);
     series["restricted"].push_back(restricted.window);
-    std::printf("%5d %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f\n",
+    std::printf("%5d %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f\n",
                 static_cast<int>(series["a"].size()), floor, direct.report, direct.window,
                 series["c report"].back(), series["c"].back(), series["d report"].back(), series["d"].back(),
-                series["visible c"].back(), series["visible d"].back(), series["peer"].back());
+                series["visible c"].back(), series["visible d"].back(), series["peer"].back(),
+                series["peer d"].back());
 }
 
 void PrintBreakdown(Series& series)
@@ -417,11 +449,23 @@ void PrintAgainstPeer(Series& series, const std::string& prefix, const char* tit
                 "  (the peer's own process start and imports)                %7.1f\n",
                 Median(series["peer report"]) - Median(series["restricted report"]));
     PrintStepsAgainstPeer(series, prefix, "(c)", "c");
+    // The step no order within the start-up removes: the main window comes
+    // before the launch, and a process's first window sets up the display.
+    PrintStep("  of which a process's first window, measured alone", Median(series["window"]),
+              Median(series[prefix + "visible c"]) - b);
     PrintStepsAgainstPeer(series, prefix, "(d)", "d");
     std::printf("(c - b) / (p - b) = %.2f   (median of the rounds' own ratios; goal: at most %.1f)\n",
                 Median(series[prefix + "c/peer"]), kPeerGoal);
     std::printf("(d - b) / (p - b) = %.2f   (median of the rounds' own ratios; goal: at most %.1f)\n",
                 Median(series[prefix + "d/peer"]), kPeerGoal);
+    std::printf("(d - b) / (p' - b) = %.2f  (p' %.1f ms: the peer started as (d) is, the moment another\n"
+                "                            peer's browser window is visible; the same median)\n",
+                Median(series[prefix + "d/peer d"]), Median(series["peer d"]));
+    if (prefix.empty())
+        std::printf("(d' - b) / (p - b) = %.2f  (d' %.1f ms: the hand-off %lu ms after the first browser's "
+                    "window; the same median)\n",
+                    Median(series["settled d/peer"]), Median(series["settled visible d"]),
+                    static_cast<unsigned long>(kSettleMs));
 }
 
 } // namespace
@@ -447,7 +491,7 @@ int main(int argc, char** argv)
     TestFile report = TestFile::InTemp("bench-report");
 
     Series series;
-    std::printf("round       a  b: run  window  c: run tracked  d: run tracked  c: shown  d: shown  peer   (ms)\n");
+    std::printf("round       a  b: run  window  c: run tracked  d: run tracked  c: shown  d: shown  peer  peer'   (ms)\n");
     for (int round = 0; round < kRounds; ++round)
         RunRound(quillet, baselineProgram.empty() ? nullptr : &baseline, settings, report.path(), series);
     if (Median(series["b"]) < 0 || Median(series["c"]) < 0 || Median(series["d"]) < 0) {
