@@ -59,7 +59,7 @@ test-x86: build-x86
 # The 32-bit files users install are built and read here too, without
 # running them, so that this host still checks what ships.
 test-x64: build-x64 $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target Quillet Spirel Pellow
+	cmake --build $(BUILD) -j $(JOBS) --target Quillet Spirel Pellow QuilletSetup
 	tools/check-deliverables $(BUILD)/bin x86
 	tools/wine-session $(BUILD64) -- ctest --test-dir $(BUILD64) --output-on-failure $(ctest_exclude)
 

@@ -1,11 +1,15 @@
 # What both cross-builds share; the toolchain file that includes this sets
-# CMAKE_SYSTEM_PROCESSOR (i686 or x86_64) first. The -posix thread model is
-# needed: the -win32 one has no std::mutex in g++ 12, which GoogleTest uses.
+# CMAKE_SYSTEM_PROCESSOR (i686 or x86_64) first. The -win32 thread model: the
+# -posix one links the posix threads runtime statically into every file, and
+# with it GetTickCount64 (Windows Vista) and the vectored exception handlers
+# (Windows XP), so that Windows 2000, XP and Server 2003 refuse to load the
+# files. The tests build with the same compilers, so that they test the very
+# objects that ship (tests/support/gtest-custom says what GoogleTest needs).
 set(CMAKE_SYSTEM_NAME Windows)
 set(triple ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
 
-set(CMAKE_C_COMPILER   ${triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
+set(CMAKE_C_COMPILER   ${triple}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${triple}-g++-win32)
 set(CMAKE_RC_COMPILER  ${triple}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})

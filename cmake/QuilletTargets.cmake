@@ -49,18 +49,29 @@ endfunction()
 # environment), which a second instance handing its link over never makes.
 # Quillet.exe loads them at their first call (delay-loading, with failure
 # stubs in launcher/DelayLoadFailure.cpp), so that a start pays only for what
-# it uses. Their functions are listed in cmake/delayed/NAME.def, with the
-# 32-bit stack-size decorations.
+# it uses, and from the system folder by full path (common/SystemLibrary).
+# Their functions are listed in cmake/delayed/NAME.def, with the 32-bit
+# stack-size decorations.
 set(QUILLET_DELAYED_LIBS comctl32 shell32 shlwapi psapi secur32 userenv)
+# Pellow.dll's libraries that the setup program has not loaded before it
+# (cmake/delayed/Pellow/NAME.def): loaded the same way, so that none comes
+# from the setup program's own folder.
+set(PELLOW_DELAYED_LIBS psapi shlwapi version)
 
 find_program(QUILLET_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
 
-# The delay-import library of DLL; its path in the variable OUT, and in
-# KEEP the linker options that keep each of its functions' loading stubs.
-function(quillet_delayed_import_library dll out keep)
-  set(source ${CMAKE_SOURCE_DIR}/cmake/delayed/${dll}.def)
-  set(def ${CMAKE_BINARY_DIR}/delayed/${dll}.def)
-  set(library ${CMAKE_BINARY_DIR}/delayed/lib${dll}_delayed.a)
+# The delay-import library of DLL for the module MODULE, from
+# cmake/delayed/[MODULE/]DLL.def; its path in the variable OUT, and in KEEP
+# the linker options that keep each of its functions' loading stubs.
+function(quillet_delayed_import_library module dll out keep)
+  if(module STREQUAL "Quillet")
+    set(folder delayed)
+  else()
+    set(folder delayed/${module})
+  endif()
+  set(source ${CMAKE_SOURCE_DIR}/cmake/${folder}/${dll}.def)
+  set(def ${CMAKE_BINARY_DIR}/${folder}/${dll}.def)
+  set(library ${CMAKE_BINARY_DIR}/${folder}/lib${dll}_delayed.a)
   set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
   file(READ ${source} text)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -75,9 +86,9 @@ function(quillet_delayed_import_library dll out keep)
       COMMAND ${QUILLET_DLLTOOL} --kill-at --input-def ${def} --dllname ${dll}.dll --output-delaylib ${library}
       DEPENDS ${def} VERBATIM)
   # The 32-bit linker drops the code of an import stub that nothing calls by
-  # its own name, as it may for an ordinary import; Quillet calls through the
-  # table, whose first entry is the stub's code, which would then read 0 and
-  # be called. Asking for every stub by name keeps them all.
+  # its own name, as it may for an ordinary import; the code calls through
+  # the table, whose first entry is the stub's code, which would then read 0
+  # and be called. Asking for every stub by name keeps them all.
   string(REGEX MATCHALL "\n[A-Za-z_][A-Za-z0-9_]*(@[0-9]+)?" functions "${text}")
   set(options "")
   foreach(function IN LISTS functions)
@@ -91,24 +102,31 @@ function(quillet_delayed_import_library dll out keep)
   set(${keep} ${options} PARENT_SCOPE)
 endfunction()
 
+# The delay-import libraries of DLLS for TARGET (Quillet or Pellow), in
+# TARGET_DELAYED_LIBRARIES: linked ahead of the system libraries, they answer
+# for every function they list. The helper that loads on the first call is
+# MinGW's; its hooks are the module's own (DelayLoadHook.cpp).
+function(quillet_link_delayed target dlls)
+  set(delayed "")
+  foreach(dll IN LISTS dlls)
+    quillet_delayed_import_library(${target} ${dll} library keep)
+    list(APPEND delayed ${library})
+    target_link_options(${target} PRIVATE ${keep})
+  endforeach()
+  add_custom_target(${target}_delayed_imports DEPENDS ${delayed})
+  add_dependencies(${target} ${target}_delayed_imports)
+  set(${target}_DELAYED_LIBRARIES ${delayed} PARENT_SCOPE)
+endfunction()
+
 # The program itself: WinMain, the subsystems and the resources.
 function(quillet_program name)
   add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/launcher/WinMain.cpp
                                ${CMAKE_SOURCE_DIR}/launcher/DelayLoadHook.cpp
                                ${CMAKE_SOURCE_DIR}/ui/Quillet.rc)
   quillet_resource_dependencies()
-  set(delayed "")
-  foreach(dll IN LISTS QUILLET_DELAYED_LIBS)
-    quillet_delayed_import_library(${dll} library keep)
-    list(APPEND delayed ${library})
-    target_link_options(${name} PRIVATE ${keep})
-  endforeach()
-  add_custom_target(${name}_delayed_imports DEPENDS ${delayed})
-  add_dependencies(${name} ${name}_delayed_imports)
+  quillet_link_delayed(${name} "${QUILLET_DELAYED_LIBS}")
   set(direct ${QUILLET_SYSTEM_LIBS})
   list(REMOVE_ITEM direct ${QUILLET_DELAYED_LIBS})
-  # The delay-import libraries come first, so that they answer for every
-  # function they list; the helper that loads on the first call is MinGW's.
   target_link_libraries(${name} PRIVATE
-      -Wl,--start-group ${QUILLET_MODULES} -Wl,--end-group ${delayed} ${direct})
+      -Wl,--start-group ${QUILLET_MODULES} -Wl,--end-group ${${name}_DELAYED_LIBRARIES} ${direct})
 endfunction()

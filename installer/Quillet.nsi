@@ -32,6 +32,7 @@ SetCompressor /SOLID lzma
 !include WordFunc.nsh
 !include MUI2.nsh
 !include ExitCodes.nsh
+!include SystemLibraries.nsh
 !include SetupLog.nsh
 !include PellowCalls.nsh
 !include QuilletIdle.nsh
@@ -159,6 +160,7 @@ Function DescribeUpdate
 FunctionEnd
 
 Function .onInit
+    !insertmacro LOAD_SYSTEM_LIBRARIES
     !insertmacro SETUP_INIT_COMMON
     InitPluginsDir
     File "/oname=$PLUGINSDIR\Pellow.dll" "${BIN_DIR}/Pellow.dll"

@@ -101,7 +101,7 @@ Function FindTakeoverChanges
         ${WordFind} "${WRAPPED_CLASSES}" " " "E+$0" $1
         ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
         ReadRegStr $1 HKCU "Software\Classes\$1\shell\open\command" ""
-        System::Call 'shlwapi::StrStrIW(w r1, w "$INSTDIR\Quillet.exe") p .r2'
+        System::Call '${SHLWAPI_DLL}::StrStrIW(w r1, w "$INSTDIR\Quillet.exe") p .r2'
         ${If} $2 P<> 0
             StrCpy $R9 1
             ${ExitDo}

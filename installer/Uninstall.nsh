@@ -273,6 +273,7 @@ Function un.CleanUpAfterUninstaller
 FunctionEnd
 
 Function un.onInit
+    !insertmacro LOAD_SYSTEM_LIBRARIES
     ${GetParameters} $0
     ClearErrors
     ${GetOptions} $0 "${CLEANUP_SWITCH}" $1

@@ -42,7 +42,7 @@ Function ${UN}AccountName
     Push $0
     Push $1
     StrCpy $R9 ""
-    System::Call 'secur32::GetUserNameExW(i 2, w .r0, *i ${NSIS_MAX_STRLEN}) i .r1'
+    System::Call '${SECUR32_DLL}::GetUserNameExW(i 2, w .r0, *i ${NSIS_MAX_STRLEN}) i .r1'
     ${If} $1 <> 0
         StrCpy $R9 $0
     ${Else}

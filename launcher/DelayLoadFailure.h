@@ -7,7 +7,7 @@
 #pragma once
 
 #include <windows.h>
-#include <delayimp.h>
+#include "common/DelayImp.h"
 
 // One function of a delay-loaded DLL and the stand-in that fails for it.
 struct DelayedImportStub {

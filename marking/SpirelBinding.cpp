@@ -1,5 +1,7 @@
 #include "marking/SpirelBinding.h"
 
+#include "common/SystemLibrary.h"
+
 namespace {
 
 // The install and remove exports use the C calling convention.
@@ -15,10 +17,13 @@ const char kLibraryName[] = "Spirel.dll";
 const HookMessageIds g_hookMessages = RegisterHookMessages();
 SpirelBinding g_spirel;
 
-SpirelBinding::SpirelBinding() noexcept : module_(GetModuleHandleA(kLibraryName))
+// Always the copy beside Quillet.exe, by its full path: by its bare name
+// Windows 2000 would also take one from the current folder, which a link's
+// start inherits from the opened page, and the hooks would map it into every
+// program on the desktop. A copy another instance's hooks mapped into this
+// process is used only when it is that very file.
+SpirelBinding::SpirelBinding() noexcept : module_(LoadLibraryBeside(nullptr, kLibraryName))
 {
-    if (!module_)
-        module_ = LoadLibraryA(kLibraryName);
 }
 
 SpirelBinding::~SpirelBinding()

@@ -1,5 +1,6 @@
-// Quillet's side of the hook library: Spirel.dll bound by name at start-up,
-// its install and remove exports called through GetProcAddress.
+// Quillet's side of the hook library: Spirel.dll from Quillet.exe's own
+// folder, bound at start-up, its install and remove exports called through
+// GetProcAddress.
 #pragma once
 
 #include <windows.h>

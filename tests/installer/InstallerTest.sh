@@ -3,10 +3,12 @@
 #
 # The setup program as a user and a deployment script use it, in the
 # session's prefix (run inside tools/wine-session; ctest does):
-#   1. "QuilletSetup.exe /S": the files, the Add/Remove Programs entry, the
-#      takeover, a link opened through the wrapped command starting the
-#      stand-in with Administrators deny-only, the Start-menu shortcuts and
-#      the badge in the protected browser's icon file (read back by pixel).
+#   1. "QuilletSetup.exe /S", from a folder holding libraries under system
+#      libraries' names, none of which is loaded: the files, the Add/Remove
+#      Programs entry, the takeover, a link opened through the wrapped
+#      command starting the stand-in with Administrators deny-only, the
+#      Start-menu shortcuts and the badge in the protected browser's icon
+#      file (read back by pixel).
 #   2. Updates while that protected window is open: a silent one with a short
 #      /WAIT gives up with exit code 4 and changes nothing; a second one waits,
 #      and finishes once the window is closed and Spirel.dll is unloaded.
@@ -197,9 +199,26 @@ export_keys user "$work/before-user"
 fresh_server cp "$WINEPREFIX/user.reg" "$work/user-b.reg"
 
 # --- 1. the silent installation -------------------------------------------------
-timeout 90 wine "$setup" /S /WAIT=20
+# Run from a download folder, the current folder too, that also holds
+# libraries named as those the setup's calls, Pellow.dll and Quillet.exe load
+# while they run (tests/launcher/planted leaves NAME.loaded when it is
+# loaded): Windows looks for a bare name first in the program's own folder.
+# Wine is told to take a library it finds before its own.
+# WINE_GAP: shlwapi and version cannot be planted here: Wine then takes them
+# for its own shell32 and comctl32, which the setup stub imports, and the stub
+# fails before it runs (Windows takes a known DLL's dependents from the
+# system folder). tools/check-deliverables reads that Pellow.dll imports
+# neither.
+download=$work/download
+planted="psapi secur32 userenv"
+mkdir -p "$download"
+cp "$setup" "$download/"
+for name in $planted; do cp "$build/tests/planted_library.dll" "$download/$name.dll"; done
+(cd "$download" && WINEDLLOVERRIDES="$(tr ' ' , <<<"$planted")=n,b" timeout 90 wine ./QuilletSetup.exe /S /WAIT=20)
 status=$?
 check "QuilletSetup.exe /S exits 0 (got $status)" [ $status -eq 0 ]
+loaded=$(cd "$download" && ls -- *.loaded 2>/dev/null | xargs)
+check "no library beside the setup program was loaded (${loaded:-none})" [ -z "$loaded" ]
 for name in Quillet.exe Spirel.dll Pellow.dll; do
     check "$name is installed as built" cmp -s "$build/bin/$name" "$folder/$name"
 done

@@ -6,8 +6,10 @@
 #include "tests/support/TestRegistryKey.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,6 +41,65 @@ public:
 
 const char kBanner[] = ":__NEW SESSION________________>\r\r";
 
+// The libraries Quillet.exe loads at their first call, planted under their
+// names in a folder that is the current folder while this lives: a copy of
+// tests/launcher/planted, which leaves "NAME.loaded" when loaded. The safe
+// search order is off, as Windows 2000 has it, so that a bare name is looked
+// for in the current folder before the system folder, and Wine is told to
+// take a library it finds before its own.
+class PlantedLibraries {
+public:
+    PlantedLibraries()
+    {
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        for (const char* name : kNames)
+            CopyFileA((TestModuleDirectory() + "planted_library.dll").c_str(), (folder_ + name).c_str(), FALSE);
+        GetCurrentDirectoryA(MAX_PATH, previousFolder_);
+        SetCurrentDirectoryA(folder_.c_str());
+        SetEnvironmentVariableA("WINEDLLOVERRIDES", "comctl32,psapi,secur32,shell32,shlwapi,userenv=n,b");
+        DWORD size = sizeof safeSearch_;
+        hadSafeSearch_ = SHGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kSafeSearch, nullptr, &safeSearch_,
+                                     &size) == ERROR_SUCCESS;
+        DWORD off = 0;
+        SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kSafeSearch, REG_DWORD, &off, sizeof off);
+    }
+    ~PlantedLibraries()
+    {
+        if (hadSafeSearch_)
+            SHSetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kSafeSearch, REG_DWORD, &safeSearch_, sizeof safeSearch_);
+        else
+            SHDeleteValueA(HKEY_LOCAL_MACHINE, kSessionManager, kSafeSearch);
+        SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
+        SetCurrentDirectoryA(previousFolder_);
+        for (const char* name : kNames) {
+            DeleteFileA((folder_ + name).c_str());
+            DeleteFileA((folder_ + name + ".loaded").c_str());
+        }
+        RemoveDirectoryA(folder_.c_str());
+    }
+
+    // The planted libraries that were loaded.
+    std::vector<std::string> Loaded() const
+    {
+        std::vector<std::string> loaded;
+        for (const char* name : kNames) {
+            if (GetFileAttributesA((folder_ + name + ".loaded").c_str()) != INVALID_FILE_ATTRIBUTES)
+                loaded.push_back(name);
+        }
+        return loaded;
+    }
+
+private:
+    static constexpr const char* kNames[] = {"comctl32.dll", "psapi.dll",   "secur32.dll",
+                                             "shell32.dll",  "shlwapi.dll", "userenv.dll"};
+    static constexpr const char* kSessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
+    static constexpr const char* kSafeSearch = "SafeDllSearchMode";
+    std::string folder_ = TempFilePath("planted") + "\\";
+    char previousFolder_[MAX_PATH] = {};
+    bool hadSafeSearch_ = false;
+    DWORD safeSearch_ = 0;
+};
+
 } // namespace
 
 TEST_F(EntryProcessTest, ProtectedStartStaysWhileTheBrowserWindowLives)
@@ -63,6 +124,19 @@ TEST_F(EntryProcessTest, ProtectedStartStaysWhileTheBrowserWindowLives)
     std::string log = HookLog();
     EXPECT_EQ(kBanner, log.substr(0, sizeof kBanner - 1));
     EXPECT_NE(std::string::npos, log.find("HOOK NEW"));
+}
+
+// The shell starts Quillet with the opened page's folder as the current
+// folder; a page from a share or an unpacked archive brings its neighbours.
+TEST_F(EntryProcessTest, ALibraryBesideTheOpenedPageIsNeverLoaded)
+{
+    PlantedLibraries planted;
+    settings_.Set("RunShow", 5);
+    EXPECT_EQ(0u, quillet_.Run(StandinCommand(report_.path(), "--stay=300 -NOSPLASH", "http://a.example/")));
+    EXPECT_EQ(std::vector<std::string>{}, planted.Loaded());
+    StandinReport report;
+    ASSERT_TRUE(ReadStandinReport(report_.path(), report));
+    EXPECT_TRUE(report.AdministratorsDenyOnly());
 }
 
 TEST_F(EntryProcessTest, EmbeddingKeepsTheStartupDialogAwayAndStaysInTheText)

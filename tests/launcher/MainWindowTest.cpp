@@ -3,10 +3,10 @@
 #include "tests/launcher/MainWindowFixture.h"
 
 #include "launcher/FirstInstance.h"
+#include "tests/support/TestThread.h"
 #include "ui/resource.h"
 
 #include <atomic>
-#include <thread>
 
 namespace {
 
@@ -207,12 +207,12 @@ TEST_F(MainWindowTest, AWmDestroyFromElsewhereEndsNothing)
         SCOPED_TRACE("sent from another thread");
         LRESULT answer = 0xdeadbeef;
         std::atomic<bool> done(false);
-        std::thread other([&] {
+        TestThread other([&] {
             answer = SendMessageA(mainWindow_, WM_DESTROY, 0, 0);
             done = true;
         });
         PumpUntil([&] { return done.load(); }, 5000);
-        other.join();
+        other.Join();
         EXPECT_EQ(0, answer);
         EXPECT_TRUE(SharedBlockExists());
         EXPECT_FALSE(DropQuitMessage());
@@ -240,12 +240,12 @@ TEST_F(MainWindowTest, AWmDestroyFromElsewhereEndsNothing)
         // WM_CLOSE destroys the window itself, and that ends the instance.
         SCOPED_TRACE("WM_CLOSE sent from another thread");
         std::atomic<bool> done(false);
-        std::thread other([&] {
+        TestThread other([&] {
             SendMessageA(mainWindow_, WM_CLOSE, 0, 0);
             done = true;
         });
         PumpUntil([&] { return done.load(); }, 5000);
-        other.join();
+        other.Join();
         EXPECT_FALSE(IsWindow(mainWindow_));
         ExpectShutDown({}, true);   // the pump took WM_QUIT
     }

@@ -3,11 +3,11 @@
 
 #include "launcher/InstanceHandOff.h"
 #include "security/SharedObjectDacl.h"
+#include "tests/support/TestThread.h"
 
 #include <aclapi.h>
 
 #include <algorithm>
-#include <thread>
 
 namespace {
 
@@ -151,14 +151,14 @@ TEST_F(FirstInstanceTest, AStartThatAnEndingInstanceRefusesBecomesTheFirstInstan
     SetReadOnlySharedMappingDacl(ending.Mapping());   // an instance's, owned by Administrators
     HookSharedBlock published = {BlockValueOf(mainWindow_), 0};
     ending.Write(&published, sizeof published);
-    std::thread shutdownEnds([&ending] {
+    TestThread shutdownEnds([&ending] {
         Sleep(300);
         ending.Close();
     });
 
     recorded_.clear();
     bool first = StartSingleInstance(GetModuleHandleA(nullptr), "refused.exe");
-    shutdownEnds.join();
+    shutdownEnds.Join();
     HWND next = g_launcher.mainWindow;
     EXPECT_TRUE(first);
     EXPECT_TRUE(handedOff_.empty()) << "the ending instance launched it";

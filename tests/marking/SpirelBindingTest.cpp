@@ -14,9 +14,10 @@
 #include "marking/SharedBlockPublication.h"
 #include "marking/SpirelBinding.h"
 #include "tests/support/RestrictedImpersonation.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/TestThread.h"
 
 #include <atomic>
-#include <thread>
 
 namespace {
 
@@ -40,7 +41,11 @@ std::string DaclText(HANDLE object)
 
 TEST(SpirelBinding, StaticInitialisationBindsTheLibraryAndMakesTheHookObjects)
 {
-    EXPECT_EQ(GetModuleHandleA("Spirel.dll"), g_spirel.Module());
+    // The copy beside the program, whatever the current folder and the path.
+    ASSERT_NE(nullptr, g_spirel.Module());
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(g_spirel.Module(), path, MAX_PATH);
+    EXPECT_EQ(TestModuleDirectory() + "Spirel.dll", path);
     EXPECT_NE(0u, g_hookMessages.createWindow);
     EXPECT_EQ(RegisterWindowMessageA("WM_GET_MSG_WND_MSG"), g_hookMessages.windowEvent);
     EXPECT_EQ(RegisterWindowMessageA("WM_HOOK_EXIT_MSG"), g_hookMessages.hookExit);
@@ -121,7 +126,7 @@ TEST(SpirelBinding, ReadersNeverSeeHalfABlock)
     std::atomic<bool> done(false);
     std::atomic<unsigned> writes(0);
     static const HookSharedBlock values[2] = {{0x00000000, 0xFFFFFFFF}, {0xFFFFFFFF, 0x00000000}};
-    std::thread writer([&] {
+    TestThread writer([&] {
         for (unsigned i = 0; !done; ++i) {
             block.Write(&values[i & 1], sizeof values[0]);
             writes = i + 1;
@@ -150,7 +155,7 @@ TEST(SpirelBinding, ReadersNeverSeeHalfABlock)
         last = read.mainWindow;
     }
     done = true;
-    writer.join();
+    writer.Join();
     EXPECT_EQ(0u, torn);
     EXPECT_GE(changes, kChangesWanted) << "the reader did not see the writer's work";
 }
