@@ -65,9 +65,8 @@ const char kPeerSecondLink[] = "http://bench.example/q";
 
 // Quillet's imports besides KERNEL32 and the C runtime, in the order a
 // start loads them; each one is timed on top of the empty program.
-const char* const kImports[] = {"user32.dll",   "gdi32.dll",   "advapi32.dll", "comctl32.dll",
-                                "shell32.dll",  "shlwapi.dll", "psapi.dll",    "secur32.dll",
-                                "userenv.dll"};
+const char* const kImports[] = {"user32.dll",  "gdi32.dll",   "advapi32.dll", "comctl32.dll",
+                                "shell32.dll", "shlwapi.dll", "psapi.dll",    "userenv.dll"};
 
 double Now()
 {
@@ -380,19 +379,19 @@ void PrintBreakdown(Series& series)
 // there, each measured alone in the empty program. The first instance pays
 // them all once per start: USER32 (a direct start's browser pays it too,
 // but it is not in a), the display set-up of a process's first window, and
-// the security support and user environment DLLs that the restricted start
-// needs. A hand-off start pays only USER32 itself; the first instance that
-// runs its launch has the others loaded already.
+// the user environment DLL that the restricted start needs. A hand-off start
+// pays only USER32 itself; the first instance that runs its launch has the
+// others loaded already.
 void PrintWithoutWineSetUp(Series& series, double c, double d)
 {
     double a = Median(series["a"]), b = Median(series["b"]);
     double user = Median(series["user32.dll"]), window = Median(series["window"]);
-    double security = Median(series["secur32.dll"]), environment = Median(series["userenv.dll"]);
-    double first = user + window + security + environment;
+    double environment = Median(series["userenv.dll"]);
+    double first = user + window + environment;
     std::printf("  the same, less Wine's own set-up measured alone (ms):\n");
     std::printf("    (c - b - first window %.1f) / a = %.2f\n", window, (c - b - window) / a);
-    std::printf("    (c - b - user32 %.1f - first window - secur32 %.1f - userenv %.1f) / a = %.2f\n", user,
-                security, environment, (c - b - first) / a);
+    std::printf("    (c - b - user32 %.1f - first window - userenv %.1f) / a = %.2f\n", user, environment,
+                (c - b - first) / a);
     std::printf("    (d - b - user32) / a = %.2f\n", (d - b - user) / a);
 }
 

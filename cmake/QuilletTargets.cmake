@@ -2,7 +2,7 @@
 
 # The Windows libraries Quillet's subsystems call into.
 set(QUILLET_SYSTEM_LIBS
-    user32 gdi32 comctl32 advapi32 userenv secur32 shell32 shlwapi ole32
+    user32 gdi32 comctl32 advapi32 userenv shell32 shlwapi ole32
     psapi version kernel32)
 
 # The subsystem libraries that make up Quillet.exe. They call one another
@@ -45,14 +45,14 @@ endfunction()
 
 # Libraries that a link's road does not need: the dialogs' (common controls,
 # shell), the install's and the settings dialog's (shell helpers), a pending
-# launch's (process status) and the restricted start's (user name, profile and
+# launch's (process status) and the restricted start's (profile and
 # environment), which a second instance handing its link over never makes.
 # Quillet.exe loads them at their first call (delay-loading, with failure
 # stubs in launcher/DelayLoadFailure.cpp), so that a start pays only for what
 # it uses, and from the system folder by full path (common/SystemLibrary).
 # Their functions are listed in cmake/delayed/NAME.def, with the 32-bit
 # stack-size decorations.
-set(QUILLET_DELAYED_LIBS comctl32 shell32 shlwapi psapi secur32 userenv)
+set(QUILLET_DELAYED_LIBS comctl32 shell32 shlwapi psapi userenv)
 # Pellow.dll's libraries that the setup program has not loaded before it
 # (cmake/delayed/Pellow/NAME.def): loaded the same way, so that none comes
 # from the setup program's own folder.

@@ -10,6 +10,14 @@
 !define LOGON_SWITCH "/LOGON="
 !define LOGON_TAKEOVER "takeover"
 !define LOGON_GIVE_BACK "giveback"
+; A logon step never waits for another session's programs: Windows runs it
+; before the user's desktop appears and records it as done whatever it
+; answers. One that could not finish runs again at the user's next logon
+; through the user's RunOnce key, whose entries Windows runs once and
+; deletes before running them, while Active Setup's own record of the step
+; is left as Windows keeps it.
+!define RUN_ONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+!define RUN_ONCE_VALUE "Quillet"
 
 !macro ACTIVE_SETUP_FUNCTIONS UN
 ; Sets the logon step on the stack (LOGON_TAKEOVER or LOGON_GIVE_BACK) for
@@ -30,5 +38,12 @@ Function ${UN}SetLogonStep
     Pop $2
     Pop $1
     Pop $0
+FunctionEnd
+
+; The logon step that is running now runs again at the user's next logon.
+Function ${UN}RunLogonStepAgain
+    ${IfThen} $LogonStep == "" ${|} Return ${|}
+    WriteRegStr HKCU "${RUN_ONCE_KEY}" "${RUN_ONCE_VALUE}" '"$INSTDIR\Uninstall.exe" /S ${LOGON_SWITCH}$LogonStep _?=$INSTDIR'
+    !insertmacro SETUP_LOG "${UN}" "$(Q_LOGON_STEP_AGAIN)"
 FunctionEnd
 !macroend

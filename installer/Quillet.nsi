@@ -54,6 +54,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) Orvane"
 
 Var WaitLimitMs
+Var LogonStep   ; the uninstaller run as a logon step: its step, else ""
 Var Updating
 Var UpdateNote
 Var TakeoverDone
@@ -104,6 +105,9 @@ Var TakeoverAccount
 !insertmacro ACTIVE_SETUP_FUNCTIONS "un."
 
 !include Takeover.nsh
+!include ProgramFiles.nsh
+!insertmacro TAKEOVER_LOG_FUNCTIONS ""
+!insertmacro TAKEOVER_LOG_FUNCTIONS "un."
 !include Shortcuts.nsh
 !include ProgramsEntry.nsh
 
@@ -190,13 +194,13 @@ FunctionEnd
 Section "Quillet"
     SectionIn RO
     Call RequireQuilletIdle
-    SetOutPath "$INSTDIR"
-    SetOverwrite on
+    Call InstallProgramFiles
     ClearErrors
-    File "${BIN_DIR}/Quillet.exe"
-    File "${BIN_DIR}/Spirel.dll"
-    File "${BIN_DIR}/Pellow.dll"
-    WriteUninstaller "$INSTDIR\Uninstall.exe"
+    ${If} $R8 = 1
+        WriteUninstaller "$INSTDIR\Uninstall.exe"
+    ${Else}
+        SetErrors
+    ${EndIf}
     ${If} ${Errors}
         ${Log} "$(Q_FILES_FAILED) $INSTDIR"
         ${Log} "$(Q_LOG_EXIT) ${EXIT_FAILED}"

@@ -55,10 +55,17 @@ windows:
         StrCpy $R8 timeout
         Goto end
     ${EndIf}
+    ; Another session's programs that hold Spirel.dll, too, are seen only
+    ; with the privilege; the nudge reaches this desktop's alone, so a
+    ; library held there keeps the run from changing anything.
     Call ${UN}RemainingWaitMs
+    Push ${SE_PRIVILEGE_ENABLED}
+    Call ${UN}SetDebugPrivilege
     Push $0
     Call ${UN}WaitForHookLibrary
     Pop $0
+    Push 0
+    Call ${UN}SetDebugPrivilege
     ${If} $0 = 0
         ${IfNot} ${Silent}
             MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(Q_HOOK_LIBRARY_LOADED)" IDRETRY windows
@@ -110,6 +117,9 @@ Function ${UN}RemainingWaitMs
             StrCpy $0 ${HOOK_LIBRARY_SILENT_MIN_MS}
         ${EndIf}
     ${EndIf}
+    ; A logon step looks once and waits for nothing (a time of 0 would
+    ; answer "still loaded" without looking).
+    ${IfThen} $LogonStep != "" ${|} StrCpy $0 1 ${|}
 FunctionEnd
 
 ; Ends the run when Quillet did not become idle; nothing is changed yet.
@@ -119,6 +129,7 @@ Function ${UN}RequireQuilletIdle
         Return
     ${EndIf}
     ${If} $R8 == timeout
+        Call ${UN}RunLogonStepAgain
         !insertmacro SETUP_LOG "${UN}" "$(Q_STILL_RUNNING)"
         !insertmacro SETUP_LOG "${UN}" "$(Q_LOG_EXIT) ${EXIT_STILL_RUNNING}"
         SetErrorLevel ${EXIT_STILL_RUNNING}

@@ -21,6 +21,8 @@ LangString Q_FINISH_WITHOUT_CHANGED ${LANG_ENGLISH} "Finish the installation wit
 LangString Q_CHANGED_KEPT ${LANG_ENGLISH} "Not every changed link could be given back: Quillet.exe and its uninstaller stay in $INSTDIR with the save area, so that uninstalling can give them back later."
 LangString Q_CHANGED_GIVEN_BACK ${LANG_ENGLISH} "The changed links are given back to their previous handlers."
 LangString Q_FINISH_WITHOUT ${LANG_ENGLISH} "Finish the installation without the takeover? (No removes Quillet again.)"
+LangString Q_LOGON_STEP_AGAIN ${LANG_ENGLISH} "This logon step runs again at the next logon."
+LangString Q_LOGON_FINDINGS ${LANG_ENGLISH} "Quillet.exe -INSTALL did not take this account's web links over. ErrorBrowser.log says:"
 LangString Q_NO_LOG ${LANG_ENGLISH} "(ErrorBrowser.log could not be read.)"
 LangString Q_FILES_FAILED ${LANG_ENGLISH} "The files could not be written into"
 LangString Q_TAKEOVER_DONE ${LANG_ENGLISH} "The web links of this account are taken over:"

@@ -1,25 +1,42 @@
 ; "Quillet.exe -INSTALL" wraps the web links' handlers, after copying them
 ; into its save area. When it refuses (exit code 1), nothing of the links
-; was changed and ErrorBrowser.log next to Quillet.exe says why: the user
-; reads it and chooses between a setup without the takeover and none.
+; was changed and ErrorBrowser.log says why: the user reads it and chooses
+; between a setup without the takeover and none.
 ; NSIS strings hold 1024 characters: the message and the log line take the
 ; findings only, not the checks that passed.
 !define TAKEOVER_LOG_LINES 12
+; Where Quillet.exe writes a user's own logs when it may not write next to
+; itself.
+!define USER_LOG_FOLDER "$APPDATA\Orvane\Quillet"
 
-; The findings of ErrorBrowser.log into $R9, without the "-> Begin" and
-; "-> Success" lines of the checks. Quillet ends each record with a lone
-; carriage return, which FileRead takes as a line's end.
-Function ReadTakeoverLog
+!macro TAKEOVER_LOG_FUNCTIONS UN
+; The ErrorBrowser.log that Quillet.exe's last run wrote for this user, into
+; $R9: the user's own copy when there is one (a limited user may not write
+; next to Quillet.exe under Program Files), else the one next to Quillet.exe.
+; Quillet.exe keeps to the same rule.
+Function ${UN}CurrentTakeoverLog
+    StrCpy $R9 "${USER_LOG_FOLDER}\ErrorBrowser.log"
+    ${IfNot} ${FileExists} $R9
+        StrCpy $R9 "$INSTDIR\ErrorBrowser.log"
+    ${EndIf}
+FunctionEnd
+
+; The findings of that file into $R9, after a line naming it, without the
+; "-> Begin" and "-> Success" lines of the checks. Quillet ends each record
+; with a lone carriage return, which FileRead takes as a line's end.
+Function ${UN}ReadTakeoverLog
     Push $0
     Push $1
     Push $2
     Push $3
-    StrCpy $R9 ""
+    Call ${UN}CurrentTakeoverLog
+    StrCpy $1 $R9
+    StrCpy $R9 "$\r$\n    ($1)"
     StrCpy $2 0
     ClearErrors
-    FileOpen $0 "$INSTDIR\ErrorBrowser.log" r
+    FileOpen $0 $1 r
     ${If} ${Errors}
-        StrCpy $R9 "$(Q_NO_LOG)"
+        StrCpy $R9 "$R9$\r$\n    $(Q_NO_LOG)"
         Goto done
     ${EndIf}
     ${Do}
@@ -42,6 +59,7 @@ done:
     Pop $1
     Pop $0
 FunctionEnd
+!macroend
 
 ; The lines of ErrorBrowser.log that name a link another program holds now
 ; ("Held by another program ( key ) -> command"), which a takeover over an
@@ -60,8 +78,10 @@ Function ReadHeldLines
     StrCpy $R7 ""
     StrCpy $2 0
     StrLen $3 "${HELD_LINE_START}"
+    Call CurrentTakeoverLog
     ClearErrors
-    FileOpen $0 "$INSTDIR\ErrorBrowser.log" r
+    FileOpen $0 $R9 r
+    StrCpy $R9 ""
     ${IfThen} ${Errors} ${|} Goto done ${|}
     ${Do}
         ClearErrors

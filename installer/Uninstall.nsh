@@ -14,7 +14,6 @@
 !define LOCK_SNAPSHOT "SaveSD0"
 !define UNINSTALL_NO_OWN_COPY 99
 
-Var LogonStep
 
 ; Quillet.exe -UNINSTALL's exit code into $R9 ("not installed" without a
 ; save area). The uninstaller carries a copy of Quillet.exe of its own: when
@@ -110,6 +109,10 @@ Function un.RemoveUserParts
     !insertmacro REMOVE_SHORTCUTS
     DeleteRegKey HKCU "${PRODUCT_KEY}"
     DeleteRegKey /ifempty HKCU "SOFTWARE\Orvane"
+    Delete "${USER_LOG_FOLDER}\ErrorBrowser.log"
+    Delete "${USER_LOG_FOLDER}\HookWnd.log"
+    RMDir "${USER_LOG_FOLDER}"
+    RMDir "${USER_LOG_FOLDER}\.."
 FunctionEnd
 
 Function un.RemoveFiles
@@ -189,6 +192,7 @@ Section Uninstall
         ${Else}
             MessageBox MB_OK|MB_ICONEXCLAMATION "$(Q_NO_OWN_COPY)" /SD IDOK
         ${EndIf}
+        Call un.RunLogonStepAgain
         ${un.Log} "$(Q_LOG_EXIT) ${EXIT_PARTLY}"
         SetErrorLevel ${EXIT_PARTLY}
         Call un.ReleasePellow
@@ -231,6 +235,8 @@ Function un.LogonTakeover
         ; Quit in un.onInit answers 2 unless told otherwise.
         SetErrorLevel ${EXIT_DONE}
     ${Else}
+        Call un.ReadTakeoverLog
+        ${un.Log} "$(Q_LOGON_FINDINGS)$R9"
         ${un.Log} "$(Q_FINISH_PARTLY)"
         ${un.Log} "$(Q_LOG_EXIT) ${EXIT_PARTLY}"
         SetErrorLevel ${EXIT_PARTLY}
@@ -289,6 +295,10 @@ Function un.onInit
     StrCpy $LogonStep ""
     ClearErrors
     ${GetOptions} $0 "${LOGON_SWITCH}" $LogonStep
+    ${If} $LogonStep != ""
+        StrCpy $WaitLimitMs 0
+        DeleteRegValue HKCU "${RUN_ONCE_KEY}" "${RUN_ONCE_VALUE}"
+    ${EndIf}
     ${If} $LogonStep == ${LOGON_TAKEOVER}
         Call un.LogonTakeover
         Quit

@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 #include <psapi.h>
-#include <security.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <userenv.h>
@@ -54,8 +53,6 @@ DWORD WINAPI FailedDeleteValue(HKEY, LPCSTR, LPCSTR) { return ERROR_MOD_NOT_FOUN
 
 DWORD WINAPI FailedModuleFileNameEx(HANDLE, HMODULE, LPSTR, DWORD) { FailDelayedCall(); return 0; }
 
-BOOLEAN SEC_ENTRY FailedUserNameEx(EXTENDED_NAME_FORMAT, LPSTR, PULONG) { FailDelayedCall(); return FALSE; }
-
 BOOL WINAPI FailedCreateEnvironmentBlock(LPVOID*, HANDLE, BOOL) { FailDelayedCall(); return FALSE; }
 BOOL WINAPI FailedDestroyEnvironmentBlock(LPVOID) { FailDelayedCall(); return FALSE; }
 BOOL WINAPI FailedLoadUserProfile(HANDLE, LPPROFILEINFOA) { FailDelayedCall(); return FALSE; }
@@ -78,7 +75,6 @@ const DelayedImportTable kDelayedImports[] = {
       QUILLET_STUB(SHDeleteKeyA, FailedDeleteKey), QUILLET_STUB(SHDeleteEmptyKeyA, FailedDeleteKey),
       QUILLET_STUB(SHDeleteValueA, FailedDeleteValue)}},
     {"psapi.dll", {QUILLET_STUB(GetModuleFileNameExA, FailedModuleFileNameEx)}},
-    {"secur32.dll", {QUILLET_STUB(GetUserNameExA, FailedUserNameEx)}},
     {"userenv.dll",
      {QUILLET_STUB(CreateEnvironmentBlock, FailedCreateEnvironmentBlock),
       QUILLET_STUB(DestroyEnvironmentBlock, FailedDestroyEnvironmentBlock),

@@ -10,11 +10,11 @@
 #include "launcher/UnrestrictedStart.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
+#include "programwide/LogPlace.h"
 #include "programwide/SettingsStore.h"
 #include "ui/Dialogs.h"
 #include "ui/resource.h"
 
-#include <cstring>
 #include <string>
 
 namespace {
@@ -25,12 +25,7 @@ void BindHookLog()
     ReadSetting("Log", log);
     if (log != 1)
         return;
-    // Not PathFindFileNameA: a link's road leaves the shell helpers unloaded,
-    // and the module path always holds a backslash.
-    const char* path = g_launcher.modulePath;
-    const char* separator = std::strrchr(path, '\\');
-    std::string folder(path, separator ? separator + 1 : path);
-    hookLog.SetFile((folder + "HookWnd.log").c_str());
+    hookLog.SetFile(CurrentLogFile("HookWnd.log").c_str());
 }
 
 // An empty command line opens the settings dialog. True when its web link

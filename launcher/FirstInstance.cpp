@@ -5,6 +5,7 @@
 #include "launcher/MainWindow.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
+#include "programwide/LogPlace.h"
 #include "security/ComServerKeyGuard.h"
 #include "ui/resource.h"
 
@@ -23,7 +24,7 @@ void StartHookLog()
 {
     if (hookLog.Path()[0] == '\0')
         return;
-    DeleteFileA(hookLog.Path());
+    hookLog.SetFile(BeginLogFile("HookWnd.log").c_str());
     hookLog.WriteRaw(":__NEW SESSION________________>\r");
 }
 

@@ -4,10 +4,10 @@
 #include "associations/AssociationManager.h"
 #include "associations/SystemVersion.h"
 #include "programwide/LauncherState.h"
+#include "programwide/LogPlace.h"
 #include "programwide/SettingsStore.h"
 #include "security/ComServerKeyGuard.h"
 
-#include <shlwapi.h>
 
 #include <string>
 
@@ -20,12 +20,6 @@ const char* ModulePath()
     if (g_launcher.modulePath[0] == '\0')
         GetModuleFileNameA(nullptr, g_launcher.modulePath, sizeof g_launcher.modulePath - 1);
     return g_launcher.modulePath;
-}
-
-std::string ModuleDirectoryFile(const char* name)
-{
-    const char* path = ModulePath();
-    return std::string(path, PathFindFileNameA(path) - path) + name;
 }
 
 // Takes the roots over, or goes on with a takeover that an ended run began,
@@ -98,9 +92,7 @@ int InstallAction()
     const char* program = ModulePath();
     const char* product = g_launcher.productCaption;
     AssociationManager manager;
-    std::string log = ModuleDirectoryFile("ErrorBrowser.log");
-    DeleteFileA(log.c_str());
-    manager.SetLogFile(log.c_str());
+    manager.SetLogFile(BeginLogFile("ErrorBrowser.log").c_str());
 
     // An uninstall ended on Windows 2000 after it gave the per-user root
     // back leaves the machine-wide one half given back; the per-user
@@ -130,7 +122,7 @@ int UninstallAction(UninstallScope scope)
     RestoreUnheldKeyLock();
     // What could not be given back, and what another program holds now, go
     // after the lines of the install, which began the file afresh.
-    manager.SetLogFile(ModuleDirectoryFile("ErrorBrowser.log").c_str());
+    manager.SetLogFile(CurrentLogFile("ErrorBrowser.log").c_str());
     // Each root is asked on its own: an uninstall ended between the two
     // roots has given the per-user one back already. Asking first also keeps
     // the restore from creating a machine-wide product key no takeover made.

@@ -8,7 +8,6 @@
 #include "security/SidAttributeSet.h"
 #include "security/SidHolder.h"
 
-#include <security.h>
 #include <stdarg.h>
 #include <stdio.h>
 
@@ -112,24 +111,14 @@ static DWORD OpenOwnToken(Launch& launch, char* message, DWORD capacity)
     return ERROR_SUCCESS;
 }
 
-// The SID of the calling user, found through the name the system gives
-// for it.
+// The calling user's SID, read from Quillet's own token. A lookup by the
+// name the system gives for the user fails for a name outside the ANSI code
+// page (it comes back with '?' in it) and for a domain account whose domain
+// controller is out of reach, and such a user could open no link at all.
 static DWORD FindUser(Launch& launch, char* message, DWORD capacity)
 {
-    char userName[128] = {};
-    ULONG size = sizeof userName;
-    if (!GetUserNameExA(NameSamCompatible, userName, &size))
-        return Fail(message, capacity, "GetUserNameEx", FailureCode());
-    char account[256] = {};
-    snprintf(account, sizeof account, "%s", userName);
-    alignas(DWORD) BYTE sid[512] = {};
-    char domain[256] = {};
-    DWORD sidSize = sizeof sid, domainSize = sizeof domain;
-    SID_NAME_USE use = SidTypeUnknown;
-    if (!LookupAccountNameA(nullptr, account, sid, &sidSize, domain, &domainSize, &use))
-        return Fail(message, capacity, "LookupAccountName", FailureCode());
     launch.step = "LoadAccount";
-    if (!launch.user.LoadAccount(sid, nullptr))
+    if (!launch.processToken.QueryTokenUser(launch.user))
         return Fail(message, capacity, "LoadAccount", FailureCode());
     return ERROR_SUCCESS;
 }

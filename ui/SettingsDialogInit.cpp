@@ -6,11 +6,11 @@
 #include "associations/SystemVersion.h"
 #include "programwide/FormatText.h"
 #include "programwide/LauncherState.h"
+#include "programwide/LogPlace.h"
 #include "programwide/SettingsStore.h"
 #include "ui/WebLink.h"
 #include "ui/resource.h"
 
-#include <shlwapi.h>
 #include <string>
 
 namespace {
@@ -65,10 +65,9 @@ void CheckAssociations(HWND dialog)
     lstrcpynA(program, g_launcher.modulePath, sizeof program);
     if (!program[0])
         GetModuleFileNameA(nullptr, program, MAX_PATH);
-    std::string log(program, PathFindFileNameA(program));
     AssociationManager manager;
     // The checks append to the log: it is not started afresh here.
-    manager.SetLogFile((log + "ErrorBrowser.log").c_str());
+    manager.SetLogFile(CurrentLogFile("ErrorBrowser.log").c_str());
     const char* product = g_launcher.productCaption;
     if (!manager.IsTakenOver(program, product, HKEY_CURRENT_USER))
         OfferTakeover(dialog, manager, program, product);

@@ -172,6 +172,35 @@ TEST_F(InstallActions, UninstallThatKeepsTheSaveAreaSaysSo)
     }
 }
 
+// A limited user may only read the program's folder under Program Files (a
+// folder stands in the log's place here): the install's log is the user's
+// own copy, which the uninstall goes on with (a key it cannot give back),
+// until a log begun next to the program again takes its place.
+TEST_F(InstallActions, ALogThatCannotBeWrittenBesideTheProgramIsTheUsersOwn)
+{
+    TestAppData appData;
+    const std::string own = appData.UserLog("InstallTest", "ErrorBrowser.log");
+    const char kKept[] = "Software\\Classes\\HTTP";
+    ASSERT_TRUE(CreateDirectoryA(logPath.c_str(), nullptr));
+    EXPECT_EQ(0, InstallAction());
+    std::string installed, uninstalled;
+    EXPECT_TRUE(ReadFileText(own, installed));
+    EXPECT_NE(std::string::npos, installed.find("-> Begin")) << installed;
+    ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kKept, "D:(D;;KR;;;WD)(A;;KA;;;WD)"));
+    EXPECT_EQ(2, UninstallAction());
+    EXPECT_TRUE(ReadFileText(own, uninstalled));
+    EXPECT_EQ(installed, uninstalled.substr(0, installed.size()));
+    EXPECT_NE(std::string::npos, uninstalled.find("Not given back ( HKCU\\", installed.size())) << uninstalled;
+    ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, kKept, "D:(A;;KA;;;WD)"));
+    EXPECT_EQ(0, UninstallAction());
+
+    ASSERT_TRUE(RemoveDirectoryA(logPath.c_str()));
+    EXPECT_EQ(0, InstallAction());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(own.c_str()));
+    EXPECT_NE(std::string::npos, Log().find("-> Begin")) << Log();
+    EXPECT_EQ(0, UninstallAction());
+}
+
 TEST_F(InstallActions, ARecordWhoseCopyIsGoneLosesOnlyQuillet)
 {
     const std::string command = "Software\\Classes\\HTTP\\shell\\open\\command";

@@ -12,19 +12,25 @@
 #   2. Updates while that protected window is open: a silent one with a short
 #      /WAIT gives up with exit code 4 and changes nothing; a second one waits,
 #      and finishes once the window is closed and Spirel.dll is unloaded.
-#      The last update replaces a copy stamped with an older version.
+#      An update that cannot replace Pellow.dll (another program holds it)
+#      puts back the two files it replaced and exits 2; the last update
+#      replaces a copy stamped with an older version.
 #   3. Two users, with Quillet.exe as on Windows 2000 from here on (the
 #      machine-wide takeover shared by both): a second user's logon (Active
 #      Setup's step, run as Windows runs it) takes that user's links over and
 #      the machine-wide ones; an uninstall gives up while a Quillet runs that
 #      the window list cannot see; that user's quiet uninstall gives their
 #      own links back but keeps the program and the machine-wide takeover for
-#      the first user, whose links still run it, and the first user's next
-#      logon gives theirs back and removes everything: files, shortcuts, the
+#      the first user, whose links still run it; the first user's next logon
+#      gives up at once while another session's Quillet runs and leaves
+#      itself in RunOnce, and that entry then gives the links back and
+#      removes everything: files, shortcuts, the
 #      entry, the logon step, the users' list, the product's keys; the
 #      per-user and machine-wide classes are byte for byte what they were
 #      before the install.
-#   4. A takeover refused (another browser holds http), an update after
+#   4. A takeover refused (another browser holds http), once more for a
+#      user who cannot write next to Quillet.exe (the log is the user's own,
+#      and the setup's log names it), an update after
 #      another browser took http (the note names it and leaves it), an
 #      uninstall that cannot run Quillet.exe (exit 3, everything kept) and
 #      one with Quillet.exe and Pellow.dll missing (the uninstaller's own
@@ -132,6 +138,20 @@ logon() {
     rm -f "$temp/quillet-logon.bat"
     return $status
 }
+# The next logon's RunOnce entry of the product, as Windows runs one: the
+# value goes before its command runs.
+run_once='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+run_once_entry() {
+    local command status
+    command=$(reg_value "$run_once" Quillet)
+    [ -n "$command" ] || return 99
+    wine reg delete "$run_once" /v Quillet /f >/dev/null 2>&1
+    printf '@%s\r\n' "$command" >"$temp/quillet-run-once.bat"
+    timeout 90 wine cmd /c 'C:\windows\temp\quillet-run-once.bat'
+    status=$?
+    rm -f "$temp/quillet-run-once.bat"
+    return $status
+}
 quiet_uninstall() {  # [OPTION]: as the entry has it, through a batch file:
     # Wine would quote an argument with blanks, and "_?=" only counts unquoted.
     local quiet status
@@ -174,6 +194,7 @@ cleanup() {
     wine reg delete "$entry" /f >/dev/null 2>&1
     wine reg delete "$active_setup" /f >/dev/null 2>&1
     wine reg delete "$active_setup_user" /f >/dev/null 2>&1
+    wine reg delete "$run_once" /v Quillet /f >/dev/null 2>&1
     wine reg delete "$lock_key" /f >/dev/null 2>&1
     [ $made_guarded_key = 1 ] && wine reg delete "$guarded_key" /f >/dev/null 2>&1
     [ $other_browser_set = 1 ] && wine reg delete "$other_browser_key" /f >/dev/null 2>&1
@@ -335,6 +356,25 @@ check "the waiting update that gave up changed nothing" cmp -s "$work/installed.
 fixed_info=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$folder/Quillet.exe" | head -n1 | cut -d: -f1)
 printf '\001\000\000\000\000\000\000\000' | dd of="$folder/Quillet.exe" bs=1 seek=$((fixed_info + 8)) conv=notrunc status=none
 fresh_server
+# An update that cannot put one of the three files in place (another
+# program holds the old Pellow.dll open without letting it be moved) puts
+# back the two it replaced: the three stay of one version.
+snapshot "$work/older" >"$work/older.txt"
+holder_report=$temp/quillet-holder-report.txt
+rm -f "$holder_report"
+wine "$browser_win" "--report=C:\\windows\\temp\\quillet-holder-report.txt" "--hold=$folder_win\\Pellow.dll" \
+    --stay=60000 >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do [ -f "$holder_report" ] && break; sleep 0.1; done
+timeout 90 wine "$setup" /S /WAIT=8
+status=$?
+wine taskkill /f /im iexplore.exe >/dev/null 2>&1
+wait $holder 2>/dev/null
+rm -f "$holder_report"
+check "an update that cannot replace Pellow.dll exits 2 (got $status)" [ $status -eq 2 ]
+snapshot "$work/put-back" >"$work/put-back.txt"
+check "it put the older Quillet.exe and Spirel.dll back, and left nothing beside them" \
+    cmp -s "$work/older.txt" "$work/put-back.txt"
 timeout 90 wine "$setup" /S /WAIT=8
 status=$?
 check "the update over the installed copy finishes (exit 0, got $status; Spirel.dll in:$(spirel_holders))" [ $status -eq 0 ]
@@ -400,9 +440,24 @@ quillet_as_windows2000
 wrapped=$(reg_value 'HKCU\Software\Classes\http\shell\open\command')
 check "the first user's links still run the installed Quillet.exe" \
     [ "${wrapped#"$wrapped_browser"}" != "$wrapped" -a -f "$folder/Quillet.exe" ]
+# The logon step waits for no other session: with a Quillet running there
+# it changes nothing and runs again at the next logon, from RunOnce (Active
+# Setup's record of it stays as Windows writes it).
+wine "$folder/Quillet.exe" >/dev/null 2>&1 &
+quillet_elsewhere=$!
+sleep 2
 logon
 status=$?
+check "the logon step gives up at once while another session's Quillet runs (exit 4, got $status)" [ $status -eq 4 ]
+again=$(reg_value "$run_once" Quillet)
+check "it runs again at the next logon ('$again')" [ "$again" = "$stub" ]
+check "it changed nothing" [ "$(reg_value 'HKCU\Software\Classes\http\shell\open\command')" = "$wrapped" ]
+wine taskkill /f /im Quillet.exe >/dev/null 2>&1
+wait $quillet_elsewhere 2>/dev/null
+run_once_entry
+status=$?
 check "the first user's next logon gives their links back (exit 0, got $status)" [ $status -eq 0 ]
+check "and runs no step again" [ -z "$(reg_value "$run_once" Quillet)" ]
 # The uninstaller's copy in %TEMP% removes its file and the folders once it has ended.
 for _ in $(seq 200); do [ -e "$WINEPREFIX/drive_c/Program Files/Orvane" ] || break; sleep 0.1; done
 check "the program folder is gone" [ ! -e "$folder" ]
@@ -427,8 +482,22 @@ status=$?
 check "a refused takeover installs without it (exit 3, got $status)" [ $status -eq 3 ]
 check "its log shows the findings" grep -q '^Quillet could not take the web links over' <(setup_log)
 check "its log names the link another browser holds" grep -qF 'Software\Classes\HTTP -> Error' <(setup_log)
+check "its log names the file it read" grep -qxF "    ($folder_win\ErrorBrowser.log)" <(setup_log)
 check "the other browser's http is untouched" [ "$(reg_value "$other_browser_key\shell\open\command")" = "$other_browser" ]
 check "no save area was made" key_absent 'HKCU\SOFTWARE\Orvane\Quillet\Save'
+# A limited user may not write next to Quillet.exe under Program Files (a
+# folder stands in the log's place here): the run writes the user's own
+# copy, and the setup reads and names that one.
+rm -f "$folder/ErrorBrowser.log"
+mkdir "$folder/ErrorBrowser.log"
+timeout 90 wine "$setup" /S /WAIT=8
+status=$?
+rmdir "$folder/ErrorBrowser.log"
+user_logs=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Orvane/Quillet 2>/dev/null | head -n1)
+check "a refused takeover of a user who cannot write there exits 3 (got $status)" [ $status -eq 3 ]
+check "its findings are in the user's own ErrorBrowser.log" grep -qF 'Software\Classes\HTTP -> Error' "$user_logs/ErrorBrowser.log"
+check "its log names that file and shows the findings" \
+    grep -qF 'AppData\Roaming\Orvane\Quillet\ErrorBrowser.log)' <(setup_log | grep -A3 '^Quillet could not take the web links over' | tail -n3)
 
 # A handler that runs the installed Quillet.exe without a save area (one an
 # uninstall lost): the refusal says links were changed, and Quillet.exe stays.
@@ -493,6 +562,7 @@ check "every other class is what it was before" \
     same_exports "$work/before" "$work/after-other" "after the uninstall with its own copy"
 for _ in $(seq 200); do [ -e "$folder" ] || break; sleep 0.1; done
 check "the program folder is gone" [ ! -e "$folder" ]
+check "the user's own logs are gone" [ ! -e "$user_logs" ]
 check "the Lock key keeps its snapshot" [ "$(reg_value "$lock_key" SaveSD0)" = 0x1 ]
 check "the log says why the Lock key stays" grep -q "^The key lock's saved snapshot was not given back" <(setup_log)
 wine reg delete "$lock_key" /f >/dev/null 2>&1

@@ -139,6 +139,22 @@ TEST_F(EntryProcessTest, ALibraryBesideTheOpenedPageIsNeverLoaded)
     EXPECT_TRUE(report.AdministratorsDenyOnly());
 }
 
+// A limited user may only read the program's folder under Program Files (a
+// folder stands in the log's place here): the hook log is the user's own.
+TEST_F(EntryProcessTest, AHookLogThatCannotBeWrittenBesideTheProgramIsTheUsersOwn)
+{
+    TestAppData appData;
+    settings_.Set("Log", 1);
+    const std::string blocked = quillet_.Folder() + "HookWnd.log";
+    ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr));
+    EXPECT_EQ(0u, quillet_.Run(StandinCommand(report_.path(), "--stay=300 -NOSPLASH", "http://a.example/")));
+    std::string log;
+    EXPECT_TRUE(ReadFileText(appData.UserLog("Quillet", "HookWnd.log"), log));
+    EXPECT_EQ(kBanner, log.substr(0, sizeof kBanner - 1));
+    EXPECT_NE(std::string::npos, log.find("HOOK NEW")) << log;
+    RemoveDirectoryA(blocked.c_str());
+}
+
 TEST_F(EntryProcessTest, EmbeddingKeepsTheStartupDialogAwayAndStaysInTheText)
 {
     settings_.Set("RunShow", 5);

@@ -9,6 +9,9 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     StandinOptions options = ReadStandinOptions(GetCommandLineA());
+    // Held until the process ends, before the report says it runs.
+    if (!options.holdPath.empty())
+        CreateFileA(options.holdPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     TokenFacts facts = ReadOwnTokenFacts();
     // The report is complete before any window exists: a test that sees the
     // first window may read it at once.

@@ -101,6 +101,8 @@ void ApplyStandinWords(const std::vector<std::string>& words, StandinOptions& op
             options.reportPath = value;
         else if (MatchOption(word, "title", value))
             options.title = value;
+        else if (MatchOption(word, "hold", value))
+            options.holdPath = value;
         else if (MatchOption(word, "exitcode", value))
             options.exitCode = strtoul(value.c_str(), nullptr, 10);
         else if (MatchOption(word, "exit", value))

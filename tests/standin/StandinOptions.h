@@ -28,6 +28,7 @@ struct StandinOptions {
     std::optional<DWORD> iconChangeMs;     // --reicon=MS
     std::optional<DWORD> stayMs;           // --stay=MS
     std::string title;                     // --title=TEXT
+    std::string holdPath;                  // --hold=PATH
     UINT exitCode = 0;                     // --exitcode=N
     std::vector<std::string> arguments;    // everything that is not ours
     std::vector<std::string> unknown;      // "--" words we do not know

@@ -64,3 +64,48 @@ bool TestFile::Exists() const
 {
     return GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+namespace {
+
+void RemoveTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+TestAppData::TestAppData() : folder_(TempFilePath("appdata"))
+{
+    char previous[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableA("APPDATA", previous, sizeof previous);
+    hadPrevious_ = length > 0 && length < sizeof previous;
+    previous_ = hadPrevious_ ? previous : "";
+    CreateDirectoryA(folder_.c_str(), nullptr);
+    SetEnvironmentVariableA("APPDATA", folder_.c_str());
+}
+
+TestAppData::~TestAppData()
+{
+    SetEnvironmentVariableA("APPDATA", hadPrevious_ ? previous_.c_str() : nullptr);
+    RemoveTree(folder_);
+}
+
+std::string TestAppData::UserLog(const char* product, const char* name) const
+{
+    return folder_ + "\\Orvane\\" + product + "\\" + name;
+}

@@ -31,3 +31,22 @@ public:
 private:
     std::string path_;
 };
+
+// The application data folder (APPDATA) of this process, and of the programs
+// it starts, pointed at a new folder of the test's own while this lives; the
+// folder goes with everything in it.
+class TestAppData {
+public:
+    TestAppData();
+    ~TestAppData();
+    TestAppData(const TestAppData&) = delete;
+    TestAppData& operator=(const TestAppData&) = delete;
+
+    // Where Quillet keeps the user's own copy of the log NAME of PRODUCT.
+    std::string UserLog(const char* product, const char* name) const;
+
+private:
+    std::string folder_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
