@@ -1,5 +1,7 @@
 #include "common/SystemLibrary.h"
 
+#include "common/PathFolder.h"
+
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
@@ -20,19 +22,6 @@ bool AppendFileName(char (&path)[MAX_PATH], size_t folderLength, const char* fil
     path[folderLength] = '\\';
     CopyMemory(path + folderLength + 1, fileName, nameLength + 1);
     return true;
-}
-
-// The length of the folder part of PATH, without its last backslash. The
-// path is in the ANSI code page, whose double-byte characters may carry a
-// backslash as their second byte, so it is walked character by character.
-size_t FolderLength(const char* path) noexcept
-{
-    const char* lastSeparator = nullptr;
-    for (const char* p = path; *p; p = CharNextA(p)) {
-        if (*p == '\\')
-            lastSeparator = p;
-    }
-    return lastSeparator ? size_t(lastSeparator - path) : 0;
 }
 
 }  // namespace
@@ -57,7 +46,7 @@ HMODULE LoadLibraryBeside(HMODULE module, const char* fileName) noexcept
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return nullptr;
     }
-    if (!AppendFileName(path, FolderLength(path), fileName))
+    if (!AppendFileName(path, PathFolderLength(path), fileName))
         return nullptr;
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -1,5 +1,6 @@
 #include "programwide/LogPlace.h"
 
+#include "common/PathFolder.h"
 #include "common/UniqueHandle.h"
 #include "programwide/LauncherState.h"
 
@@ -7,20 +8,14 @@
 
 namespace {
 
-// NAME in the folder of Quillet.exe. The path is in the ANSI code page,
-// whose double-byte characters may carry a backslash as their second byte.
+// NAME in the folder of Quillet.exe.
 std::string ProgramFolderFile(const char* name)
 {
     char path[MAX_PATH + 1] = {};
     lstrcpynA(path, g_launcher.modulePath, sizeof path);
     if (!path[0])
         GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const char* fileName = path;
-    for (const char* p = path; *p; p = CharNextA(p)) {
-        if (*p == '\\')
-            fileName = p + 1;
-    }
-    return std::string(path, static_cast<size_t>(fileName - path)) + name;
+    return std::string(path, PathFolderLength(path)) + "\\" + name;
 }
 
 // "%APPDATA%\Orvane", empty without an application data folder.
@@ -33,10 +28,9 @@ std::string VendorFolder()
     return std::string(appData) + "\\Orvane";
 }
 
-// "%APPDATA%\Orvane\<product>", empty without an application data folder.
-std::string UserFolder()
+// VENDOR's folder of the product (empty without a vendor folder).
+std::string ProductFolder(const std::string& vendor)
 {
-    std::string vendor = VendorFolder();
     return vendor.empty() ? vendor : vendor + "\\" + g_launcher.productCaption;
 }
 
@@ -58,7 +52,8 @@ bool BeginFile(const std::string& path)
 std::string BeginLogFile(const char* name)
 {
     std::string beside = ProgramFolderFile(name);
-    std::string folder = UserFolder();
+    std::string vendor = VendorFolder();
+    std::string folder = ProductFolder(vendor);
     std::string own = folder.empty() ? std::string() : folder + "\\" + name;
     if (BeginFile(beside)) {
         if (!own.empty())
@@ -67,14 +62,14 @@ std::string BeginLogFile(const char* name)
     }
     if (own.empty())
         return std::string();
-    CreateDirectoryA(VendorFolder().c_str(), nullptr);
+    CreateDirectoryA(vendor.c_str(), nullptr);
     CreateDirectoryA(folder.c_str(), nullptr);
     return BeginFile(own) ? own : std::string();
 }
 
 std::string CurrentLogFile(const char* name)
 {
-    std::string folder = UserFolder();
+    std::string folder = ProductFolder(VendorFolder());
     if (!folder.empty() && Exists(folder + "\\" + name))
         return folder + "\\" + name;
     return ProgramFolderFile(name);
