@@ -1,7 +1,7 @@
 #include "launcher/FirstInstance.h"
 
-#include "launcher/LaunchFlow.h"
 #include "launcher/InstanceHandOff.h"
+#include "launcher/LaunchQueue.h"
 #include "launcher/MainWindow.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
@@ -54,6 +54,8 @@ int RunMessageLoop()
     return static_cast<int>(message.wParam);
 }
 
+// The key is locked and the block claimed before the browser runs: a
+// second start that finds the block never starts a launch of its own.
 int RunFirstInstance()
 {
     // A start that finds an instance running hands its link over before it
@@ -62,15 +64,21 @@ int RunFirstInstance()
     if (HandOffToRunningInstance(g_launcher.commandLine))
         return 0;
     LoadMainWindowNames();
-    g_handOffLaunch = RunLaunchFlow;
-    if (!RegisterMainWindowClass(g_launcher.instance))
-        MessageBoxA(nullptr, "Error", "", MB_OK);
-    if (!StartSingleInstance(g_launcher.instance, g_launcher.commandLine))
+    if (!ClaimSingleInstance(g_launcher.commandLine))
         return 0;
     StartHookLog();
+    LockComServerKey();
+    LaunchInTurn(g_launcher.commandLine);
+    return RunMessageLoop();
+}
+
+bool MakeFirstInstanceWindow()
+{
+    if (!RegisterMainWindowClass(g_launcher.instance))
+        MessageBoxA(nullptr, "Error", "", MB_OK);
+    if (!MakeMainWindow(g_launcher.instance))
+        return false;
     g_launcher.overlayBigIcon = LoadOverlayIcon(SM_CXICON, SM_CYICON);
     g_launcher.overlaySmallIcon = LoadOverlayIcon(SM_CXSMICON, SM_CYSMICON);
-    LockComServerKey();
-    RunLaunchFlow(g_launcher.commandLine);
-    return RunMessageLoop();
+    return true;
 }

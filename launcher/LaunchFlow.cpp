@@ -2,6 +2,8 @@
 
 #include "associations/BrowserDiscovery.h"
 #include "common/UniqueHandle.h"
+#include "launcher/FirstInstance.h"
+#include "launcher/MainWindow.h"
 #include "launcher/QuotedProgramPath.h"
 #include "marking/WindowMarking.h"
 #include "marking/WindowTracker.h"
@@ -92,25 +94,98 @@ bool RunIfProtected(StartedProcess& started, const std::string& text)
     return false;
 }
 
-enum class WaitResult { Window, Ended, TimedOut };
-
-WaitResult WaitForFirstWindow(const StartedProcess& started)
+// Starts TEXT protected, or the fallback browser with its arguments, and
+// lets it run once its token is verified. Otherwise false, with the
+// warning to show in WARNING.
+bool StartAndRun(const std::string& text, StartedProcess& started, UINT& warning)
 {
-    g_firstWindow = nullptr;
+    bool startedRestricted = StartRestricted(text, started);
+    launchTrace.WriteFormat(startedRestricted ? "Run restricted -> %s" : "NO Run restricted -> %s", text.c_str());
+    if (!startedRestricted && !StartFallback(text, started)) {
+        warning = IDS_INVALID_APPLICATION;
+        return false;
+    }
+    if (!RunIfProtected(started, text)) {
+        warning = IDS_NOT_SAFE_MODE;
+        return false;
+    }
+    return true;
+}
+
+// The first start makes its main window only once its browser runs (or
+// failed to start): the browser's start-up overlaps the window's. A window
+// that cannot be made ends that browser before it shows anything, and the
+// instance with it.
+bool EnsureMainWindow(StartedProcess& started)
+{
+    if (g_launcher.mainWindow)
+        return true;
+    if (MakeFirstInstanceWindow())
+        return true;
+    if (started.process)
+        TerminateProcess(started.process, 1);
+    CloseStarted(started);
+    MessageBoxA(nullptr, "NOT Create Windows", "", MB_OK);
+    return false;
+}
+
+enum class WaitResult { Window, Ended, TimedOut, NotRun, NoMainWindow };
+
+// Windows delivers a message that another thread sends to this thread's
+// windows only while the thread looks at its queue, and the sender waits
+// until then: the shell's DDE start of a document, a settings broadcast,
+// a second start's hand-off; on the 64-bit editions also the desktop-wide
+// hook, which the system calls on this thread for every 64-bit program
+// (SetWindowsHookEx's remarks). They are answered during the wait; posted
+// messages (the hook's reports among them) stay queued, in their order.
+// PM_NOREMOVE keeps them there even where PM_QS_SENDMESSAGE is not honoured.
+void AnswerSentMessages()
+{
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+// The window is read into FOUND the moment the enumeration has taken it:
+// a message answered later may start another enumeration.
+WaitResult WaitForFirstWindow(const StartedProcess& started, HWND& found)
+{
     DWORD start = GetTickCount();
     while (GetTickCount() - start < g_firstWindowWaitLimit) {
+        g_firstWindow = nullptr;
         // Thread id 0 (a version on which nothing is started) must not be
         // taken as "any thread".
         if (started.threadId)
             EnumThreadWindows(started.threadId, FindFirstWindow, 0);
-        if (g_firstWindow)
+        found = g_firstWindow;
+        if (found)
             return WaitResult::Window;
         // A process that ended, or a handle that is not usable (nothing was
         // started), ends the wait at once.
-        if (WaitForSingleObject(started.process, kPollStep) != WAIT_TIMEOUT)
+        if (!started.process)
             return WaitResult::Ended;
+        DWORD woken = MsgWaitForMultipleObjects(1, &started.process, FALSE, kPollStep, QS_SENDMESSAGE);
+        if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
+            return WaitResult::Ended;
+        AnswerSentMessages();
     }
     return WaitResult::TimedOut;
+}
+
+// From the start to the first window the launch is under way: whatever the
+// wait answers meanwhile sees it so, and ends nothing.
+WaitResult StartAndWait(const std::string& text, StartedProcess& started, HWND& window, UINT& warning)
+{
+    ++g_tracker.launchesUnderway;
+    WaitResult result = WaitResult::NotRun;
+    bool running = StartAndRun(text, started, warning);
+    if (!EnsureMainWindow(started)) {
+        result = WaitResult::NoMainWindow;
+    } else if (running) {
+        PrepareIconMarking();
+        result = WaitForFirstWindow(started, window);
+    }
+    --g_tracker.launchesUnderway;
+    return result;
 }
 
 } // namespace
@@ -118,35 +193,28 @@ WaitResult WaitForFirstWindow(const StartedProcess& started)
 void RunLaunchFlow(const std::string& text)
 {
     StartedProcess started;
-    bool waiting = StartRestricted(text, started);
-    launchTrace.WriteFormat(waiting ? "Run restricted -> %s" : "NO Run restricted -> %s", text.c_str());
-    if (!waiting) {
-        waiting = StartFallback(text, started);
-        if (!waiting)
-            ShowLaunchWarning(IDS_INVALID_APPLICATION, text);
+    HWND window = nullptr;
+    UINT warning = IDS_NOT_SAFE_MODE;
+    switch (StartAndWait(text, started, window, warning)) {
+    case WaitResult::Window:
+        TrackLaunchedWindow(window, started.process, started.thread);
+        return;
+    case WaitResult::Ended:
+        // Nobody tracks a process that showed no window: its handles go now.
+        CloseStarted(started);
+        launchTrace.WriteFormat("NO bProcess -> %s", text.c_str());
+        AddPendingLaunch(text);
+        return;
+    case WaitResult::NoMainWindow:
+        ShutDownInstance();
+        return;
+    case WaitResult::TimedOut:
+        CloseStarted(started);
+        break;
+    case WaitResult::NotRun:
+        break;
     }
-    if (waiting && !RunIfProtected(started, text)) {
-        waiting = false;
-        ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
-    }
-    if (waiting) {
-        PrepareIconMarking();
-        switch (WaitForFirstWindow(started)) {
-        case WaitResult::Window:
-            TrackLaunchedWindow(g_firstWindow, started.process, started.thread);
-            return;
-        case WaitResult::Ended:
-            // Nobody tracks a process that showed no window: its handles go now.
-            CloseStarted(started);
-            launchTrace.WriteFormat("NO bProcess -> %s", text.c_str());
-            AddPendingLaunch(text);
-            return;
-        case WaitResult::TimedOut:
-            CloseStarted(started);
-            ShowLaunchWarning(IDS_NOT_SAFE_MODE, text);
-            break;
-        }
-    }
+    ShowLaunchWarning(warning, text);
     ClosingCheck();
 }
 

@@ -12,7 +12,7 @@ void RunUntrackedLaunch(const std::string& text);
 BOOL CALLBACK FindFirstWindow(HWND window, LPARAM ignored);
 std::string ExtractBrowserArguments(const std::string& text);
 
-// The first window FindFirstWindow took; cleared before each wait.
+// The first window FindFirstWindow took; cleared before each enumeration.
 extern HWND g_firstWindow;
 
 // How long a run waits for the started program's first window. Quillet keeps

@@ -2,7 +2,7 @@
 
 #include "common/HookProtocol.h"
 #include "launcher/InstanceHandOff.h"
-#include "launcher/LaunchFlow.h"
+#include "launcher/LaunchQueue.h"
 #include "marking/InstanceEnd.h"
 #include "marking/SharedBlockPublication.h"
 #include "marking/SpirelBinding.h"
@@ -13,8 +13,6 @@
 #include "security/ComServerKeyGuard.h"
 #include "ui/Dialogs.h"
 #include "ui/resource.h"
-
-void (*g_handOffLaunch)(const std::string& text) = RunLaunchFlow;
 
 namespace {
 
@@ -29,6 +27,9 @@ std::string WindowTextOf(HWND window)
     return text;
 }
 
+// The title is the mailbox of every hand-off: the text is copied before
+// anything can answer the next one. A hand-off that comes while a launch
+// waits for its window is answered at once and launched after it.
 LRESULT OnRunNewProgram(HWND window)
 {
     // An instance that is ending would launch into a tracker that is gone:
@@ -37,16 +38,17 @@ LRESULT OnRunNewProgram(HWND window)
         return 0;
     std::string text = WindowTextOf(window);
     launchTrace.WriteFormat("WM_RUN_NEW_PROGRAMM -> %s", text.c_str());
-    g_handOffLaunch(text);
+    LaunchInTurn(text);
     return 1;
 }
 
-LRESULT OnCreateWindowReport(WPARAM wParam, LPARAM lParam)
+// The report's process id is ignored: the tracker asks the system.
+LRESULT OnCreateWindowReport(WPARAM wParam)
 {
     if (s_ended)
         return 0;
     hookLog.WriteFormat("__ NEW WND __ (0x%.08X)", static_cast<UINT>(wParam));
-    OnNewWindow(reinterpret_cast<HWND>(wParam), static_cast<DWORD>(lParam));
+    OnNewWindow(reinterpret_cast<HWND>(wParam));
     return 0;
 }
 
@@ -82,18 +84,19 @@ void OnDestroy(HWND window)
     bool decided = TakeEndDecision();
     if (s_ended || window != g_launcher.mainWindow || !decided)
         return;
-    s_ended = true;
-    UnhookAll();
-    CloseSharedBlock();
-    RestoreComServerKey();
-    PostQuitMessage(0);
+    ShutDownInstance();
 }
 
 // Exit and WM_CLOSE carry no sender: any program, the protected browser
-// among them, can post them. While a window is tracked they end nothing
-// (the windows that went away are dropped, which ends an idle instance).
+// among them, can post them. While a window is tracked or a launch is under
+// way (a sent one arrives inside the launch's wait) they end nothing (the
+// windows that went away are dropped, which ends an idle instance).
 void EndUnlessTracked()
 {
+    if (g_tracker.launchesUnderway) {
+        hookLog.WriteFormat("EXIT REFUSED: %u launches under way", g_tracker.launchesUnderway);
+        return;
+    }
     if (!g_tracker.hookIds.empty()) {
         hookLog.WriteFormat("EXIT REFUSED: %d windows tracked", static_cast<int>(g_tracker.hookIds.size()));
         RemoveDeadWindows();
@@ -119,14 +122,15 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 // At log-off or shutdown the system ends the process without WM_DESTROY.
 // Any process can send this message too, so the instance shuts down (and
-// gives the key back) only when no tracked browser still runs; otherwise
+// gives the key back) only when no tracked browser still runs and no
+// launch is under way (its browser may already run); otherwise
 // the next run's recovery, or an uninstall, finds this instance's hold dead
 // and gives the key back then.
 void OnEndSession(HWND window, WPARAM ending)
 {
     if (!ending || s_ended || window != g_launcher.mainWindow)
         return;
-    if (EveryTrackedProcessEnded())
+    if (EveryTrackedProcessEnded() && !g_tracker.launchesUnderway)
         EndInstance();
     else
         hookLog.WriteRaw("KEY LOCK: session ends while tracked browsers run, left to the next run");
@@ -134,7 +138,11 @@ void OnEndSession(HWND window, WPARAM ending)
 
 void OnTimer(UINT_PTR timerId)
 {
-    if (!s_ended)
+    if (s_ended)
+        return;
+    if (timerId == kRecheckTimerId)
+        RecheckDestroyedWindows();
+    else
         ExpirePendingLaunch(timerId);
 }
 
@@ -155,23 +163,42 @@ ATOM RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassExA(&windowClass);
 }
 
-bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine)
+bool ClaimSingleInstance(const std::string& commandLine)
+{
+    // The block goes out without a window: a later start waits a moment
+    // for the window to be published.
+    if (!PublishOrHandOff(nullptr, commandLine))
+        return false;
+    s_ended = false;
+    return true;
+}
+
+bool MakeMainWindow(HINSTANCE instance)
 {
     HWND window = CreateWindowExA(0, g_launcher.windowClassName, g_launcher.windowTitle,
                                   WS_OVERLAPPEDWINDOW, 4096, 0, 0, 0, nullptr, nullptr, instance,
                                   nullptr);
-    if (!window) {
-        MessageBoxA(nullptr, "NOT Create Windows", "", MB_OK);
+    if (!window)
         return false;
-    }
     ShowWindow(window, SW_HIDE);
     UpdateWindow(window);
-    // The window of a second instance is left to its process exit.
-    if (!PublishOrHandOff(window, commandLine))
-        return false;
     g_launcher.mainWindow = window;
-    s_ended = false;
+    PublishSharedBlock(window, nullptr);
     return true;
+}
+
+bool StartSingleInstance(HINSTANCE instance, const std::string& commandLine)
+{
+    return ClaimSingleInstance(commandLine) && MakeMainWindow(instance);
+}
+
+void ShutDownInstance()
+{
+    s_ended = true;
+    UnhookAll();
+    CloseSharedBlock();
+    RestoreComServerKey();
+    PostQuitMessage(0);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -180,7 +207,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (message == g_hookMessages.runNewProgram)
         return OnRunNewProgram(window);
     if (message == g_hookMessages.createWindow)
-        return OnCreateWindowReport(wParam, lParam);
+        return OnCreateWindowReport(wParam);
     if (message == g_hookMessages.windowEvent)
         return OnWindowEvent(window, message, wParam, lParam);
     switch (message) {

@@ -5,7 +5,6 @@
 
 #include "common/AtlException.h"
 #include "common/UniqueHandle.h"
-#include "marking/InstanceEnd.h"
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
 #include "ui/LaunchWarning.h"
@@ -56,7 +55,7 @@ void AddPendingLaunch(const std::string& text)
         }
         ++g_tracker.nextTimerId;
     }
-    if (g_tracker.nextTimerId == 0xFFFFFFFF)
+    if (g_tracker.nextTimerId == kRecheckTimerId)
         g_tracker.nextTimerId = 1;
 }
 
@@ -98,8 +97,5 @@ void ExpirePendingLaunch(UINT_PTR timerId)
         if (it != g_tracker.pendingLaunches.end())
             g_tracker.pendingLaunches.erase(it);
     }
-    if (!g_tracker.hookIds.empty())
-        RemoveDeadWindows();
-    else if (g_tracker.pendingLaunches.empty())
-        EndInstance();
+    ClosingCheck();
 }

@@ -17,6 +17,12 @@ namespace {
 
 const size_t kNotTracked = static_cast<size_t>(-1);
 
+// A window reported destroyed is normally gone within milliseconds; one
+// whose child windows take long to go is looked at for a few seconds.
+const UINT kRecheckPeriod = 250;
+const int kRechecks = 20;
+int s_rechecksLeft = 0;
+
 UINT HandleValue(const void* handle)
 {
     return static_cast<UINT>(reinterpret_cast<UINT_PTR>(handle));
@@ -112,11 +118,16 @@ bool EveryTrackedProcessEnded()
     return true;
 }
 
+bool NothingLeftToWatch()
+{
+    return g_tracker.hookIds.empty() && g_tracker.pendingLaunches.empty() && g_tracker.launchesUnderway == 0;
+}
+
 void ClosingCheck()
 {
     if (!g_tracker.hookIds.empty())
         RemoveDeadWindows();
-    else if (g_tracker.pendingLaunches.empty())
+    else if (NothingLeftToWatch())
         EndInstance();
 }
 
@@ -141,8 +152,11 @@ void TrackLaunchedWindow(HWND window, HANDLE process, HANDLE thread)
     ClosingCheck();
 }
 
-void OnNewWindow(HWND window, DWORD processId)
+void OnNewWindow(HWND window)
 {
+    // The reported process id is the poster's word; the window's own
+    // process is the system's.
+    DWORD processId = ProcessOf(window);
     char className[260] = "";
     GetClassNameA(window, className, sizeof className);
     bool ignored = IsIgnoredWindowClass(className);
@@ -150,7 +164,7 @@ void OnNewWindow(HWND window, DWORD processId)
 
     // Owned windows (dialogs of a browser window) and child windows are
     // covered by their top-level window's hook and never tracked themselves.
-    const HookId* joined = ignored ? nullptr : SameProcessEntry(window, processId);
+    const HookId* joined = ignored || !processId ? nullptr : SameProcessEntry(window, processId);
     if (joined && !GetParent(window) && !GetWindow(window, GW_OWNER)) {
         HookId entry = {window, nullptr, nullptr, nullptr};
         HWND joinedWindow = joined->hWnd;
@@ -166,10 +180,17 @@ void OnNewWindow(HWND window, DWORD processId)
     ClosingCheck();
 }
 
+// The hook reports a window's destruction from inside it, so a tracked
+// window may still exist when the report comes; a forged report names a
+// live one. Either is looked at again shortly after, never dropped alive:
+// its hook and its entry are what keep the instance and the key lock.
 void OnWindowDestroyed(HWND window)
 {
     size_t index = FindEntry(window);
-    if (index != kNotTracked) {
+    if (index != kNotTracked && IsWindow(window)) {
+        s_rechecksLeft = kRechecks;
+        SetTimer(g_launcher.mainWindow, kRecheckTimerId, kRecheckPeriod, nullptr);
+    } else if (index != kNotTracked) {
         BOOL rez = g_spirel.UnHookWnd(window, g_tracker.hookIds[index].hHook);
         DWORD error = GetLastError();
         --g_tracker.countHOOK;
@@ -179,6 +200,13 @@ void OnWindowDestroyed(HWND window)
                             rez, static_cast<int>(error));
         DropEntry(index);
     }
+    ClosingCheck();
+}
+
+void RecheckDestroyedWindows()
+{
+    if (--s_rechecksLeft <= 0)
+        KillTimer(g_launcher.mainWindow, kRecheckTimerId);
     ClosingCheck();
 }
 
@@ -196,7 +224,7 @@ void RemoveDeadWindows()
                             HandleValue(entry.hWnd), g_tracker.countHOOK);
         DropEntry(i);
     }
-    if (g_tracker.hookIds.empty() && g_tracker.pendingLaunches.empty())
+    if (NothingLeftToWatch())
         EndInstance();
 }
 

@@ -32,14 +32,24 @@ struct WindowTrackerState {
     HHOOK gHookCBT = nullptr;
     std::vector<PendingLaunch> pendingLaunches;
     UINT nextTimerId = 1;
+    // Links whose launch is running, or answered and waiting its turn: the
+    // instance does not end while there is one, whatever the lists say.
+    unsigned launchesUnderway = 0;
 };
 
 extern WindowTrackerState g_tracker;
 
 void TrackLaunchedWindow(HWND window, HANDLE process, HANDLE thread);
-void OnNewWindow(HWND window, DWORD processId);
+// A report names a window, and any program can post one: whose window it is,
+// and whether it is gone, is asked of the system.
+void OnNewWindow(HWND window);
 void OnWindowDestroyed(HWND window);
 void RemoveDeadWindows();
+// The main window's timer that looks again at windows reported destroyed
+// while they still existed. Pending launches never use its id: theirs wrap
+// before it.
+const UINT kRecheckTimerId = 0xFFFFFFFF;
+void RecheckDestroyedWindows();
 void UnhookAll();
 void AddPendingLaunch(const std::string& text);
 bool ResolvePendingLaunch(HWND window);
@@ -54,6 +64,9 @@ extern UINT g_pendingLaunchPeriod;
 // tracked); a process that cannot be asked counts as running.
 bool EveryTrackedProcessEnded();
 
-// If nothing is tracked and nothing pending, ends the instance (WM_DESTROY
-// to the main window); otherwise drops windows that have gone.
+// True when nothing is tracked, pending or under way: the instance may end.
+bool NothingLeftToWatch();
+
+// If nothing is left to watch, ends the instance (WM_DESTROY to the main
+// window); otherwise drops windows that have gone.
 void ClosingCheck();

@@ -14,6 +14,7 @@
 #include "common/SharedBlockView.h"
 #include "common/UniqueHandle.h"
 #include "launcher/LaunchFlow.h"
+#include "launcher/LaunchQueue.h"
 #include "launcher/MainWindow.h"
 #include "marking/InstanceEnd.h"
 #include "marking/WindowTracker.h"

@@ -4,6 +4,7 @@
 
 #include "launcher/FirstInstance.h"
 #include "tests/support/TestThread.h"
+#include "tests/support/TestWindows.h"
 #include "ui/resource.h"
 
 #include <atomic>
@@ -89,6 +90,7 @@ TEST_F(MainWindowTest, WindowEventsReachTheirHandlersAndTheLastDestroyEndsTheIns
     EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, WindowEventCaption, reported));
     EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, WindowEventIcon, reported));
     EXPECT_EQ(1u, g_tracker.hookIds.size());
+    EXPECT_EQ(0u, browser.CloseAndWait());
     EXPECT_EQ(0, SendMessageA(mainWindow_, ids_.windowEvent, WindowEventDestroyed, reported));
 
     std::vector<RecordedMessage> expected = {
@@ -103,7 +105,6 @@ TEST_F(MainWindowTest, WindowEventsReachTheirHandlersAndTheLastDestroyEndsTheIns
     ExpectShutDown(hooks);
     // Only the messages ran: the window itself lives until the process ends.
     EXPECT_TRUE(IsWindow(mainWindow_));
-    EXPECT_EQ(0u, browser.CloseAndWait());
 
     // The next start is a first instance again.
     ASSERT_TRUE(StartSingleInstance(GetModuleHandleA(nullptr), "next"));
@@ -181,6 +182,38 @@ TEST_F(MainWindowTest, AnUntrackedNewWindowIsLoggedAndAnIdleInstanceEnds)
     wsprintfA(expected, "__ NEW WND __ (0x%.08X)\r__HookTargetWindow __\r",
               (UINT)(UINT_PTR)stranger.Window(0));
     EXPECT_EQ(expected, LogText());
+    EXPECT_EQ(0u, stranger.CloseAndWait());
+}
+
+// Any program on the desktop can post the hook's reports. A new window of
+// another program reported with a tracked browser's process id is not
+// badged; a destroy report for a tracked window that still exists ends
+// nothing, and the window is looked at again: once its process is gone
+// (killed, so that nothing reports it), the idle instance ends.
+TEST_F(MainWindowTest, ForgedReportsNeitherBadgeNorEndAnything)
+{
+    HookTarget browser({"overlapped"});
+    HookTarget stranger({"overlapped"});
+    ASSERT_TRUE(browser.Started());
+    ASSERT_TRUE(stranger.Started());
+    HWND window = browser.Window(0), other = stranger.Window(0);
+    TrackLaunchedWindow(window, nullptr, nullptr);
+    ASSERT_EQ(1u, g_tracker.hookIds.size());
+    std::vector<HHOOK> hooks = {g_tracker.hookIds[0].hHook, g_tracker.gHookCBT};
+    const std::string otherCaption = WindowCaption(other);
+
+    PostMessageA(mainWindow_, ids_.createWindow, reinterpret_cast<WPARAM>(other), browser.ProcessId());
+    PostMessageA(mainWindow_, ids_.windowEvent, WindowEventDestroyed, reinterpret_cast<LPARAM>(window));
+    EXPECT_FALSE(DispatchAndSeeQuit(1000));
+    ASSERT_EQ(1u, g_tracker.hookIds.size());
+    EXPECT_EQ(window, g_tracker.hookIds[0].hWnd);
+    EXPECT_EQ(otherCaption, WindowCaption(other));
+    EXPECT_TRUE(SharedBlockExists());
+
+    TerminateProcess(browser.Process(), 1);
+    WaitForSingleObject(browser.Process(), 5000);
+    EXPECT_TRUE(DispatchAndSeeQuit(5000));
+    ExpectShutDown(hooks, true);
     EXPECT_EQ(0u, stranger.CloseAndWait());
 }
 

@@ -193,7 +193,10 @@ TEST_F(MarkingIcons, ACompositionInBothSlotsIsDestroyedOnce)
         const char* name;
         void (*remove)(HWND window);
     } cases[] = {
-        {"the window reports its end", [](HWND window) { OnWindowDestroyed(window); }},
+        {"the window reports its end", [](HWND window) {
+             DestroyWindow(window);
+             OnWindowDestroyed(window);
+         }},
         {"the instance shuts down", [](HWND) { UnhookAll(); }},
     };
     for (const auto& c : cases) {

@@ -41,7 +41,7 @@ TEST_F(TrackerTest, AWindowOfTheNamedProgramSettlesALongPendingLaunch)
 
     TrackLaunchedWindow(browser.Window(0), nullptr, nullptr);
     EXPECT_EQ(2u, g_tracker.pendingLaunches.size());   // only windows joining a process settle
-    OnNewWindow(browser.Window(1), browser.ProcessId());
+    OnNewWindow(browser.Window(1));
     ASSERT_EQ(1u, g_tracker.pendingLaunches.size());
     EXPECT_EQ("C:\\elsewhere\\other.exe", g_tracker.pendingLaunches[0].text);
     EXPECT_FALSE(KillTimer(recorder_.Window(), settledTimer));

@@ -49,12 +49,12 @@ TEST_F(TrackerTest, AddsOnlyUnownedTopLevelWindowsOfTrackedProcesses)
     EXPECT_EQ(process, g_tracker.hookIds[0].hProcess);
     EXPECT_NE(nullptr, g_tracker.gHookCBT);
 
-    OnNewWindow(owned, browser.ProcessId());
-    OnNewWindow(child, browser.ProcessId());
-    OnNewWindow(stranger.Window(0), stranger.ProcessId());
-    OnNewWindow(first, browser.ProcessId());
+    OnNewWindow(owned);
+    OnNewWindow(child);
+    OnNewWindow(stranger.Window(0));
+    OnNewWindow(first);
     EXPECT_EQ(1u, g_tracker.hookIds.size());
-    OnNewWindow(second, browser.ProcessId());
+    OnNewWindow(second);
     ASSERT_EQ(2u, g_tracker.hookIds.size());
     EXPECT_EQ(second, g_tracker.hookIds[1].hWnd);
     EXPECT_EQ(nullptr, g_tracker.hookIds[1].hProcess);
@@ -93,8 +93,8 @@ TEST_F(TrackerTest, RemovesThreeDeadWindowsInOnePass)
     HookTarget browser({"overlapped", "overlapped", "overlapped"});
     ASSERT_TRUE(browser.Started());
     TrackLaunchedWindow(browser.Window(0), nullptr, nullptr);
-    OnNewWindow(browser.Window(1), browser.ProcessId());
-    OnNewWindow(browser.Window(2), browser.ProcessId());
+    OnNewWindow(browser.Window(1));
+    OnNewWindow(browser.Window(2));
     ASSERT_EQ(3u, g_tracker.hookIds.size());
 
     TerminateProcess(browser.Process(), 1);
@@ -120,7 +120,7 @@ TEST_F(TrackerTest, UnhookAllRemovesEveryHookAndEmptiesTheLists)
     HookTarget browser({"overlapped", "overlapped"});
     ASSERT_TRUE(browser.Started());
     TrackLaunchedWindow(browser.Window(0), nullptr, nullptr);
-    OnNewWindow(browser.Window(1), browser.ProcessId());
+    OnNewWindow(browser.Window(1));
     ASSERT_EQ(2u, g_tracker.hookIds.size());
     HHOOK hooks[] = {g_tracker.hookIds[0].hHook, g_tracker.hookIds[1].hHook, g_tracker.gHookCBT};
 
@@ -146,7 +146,7 @@ TEST_F(TrackerTest, AWindowOfAnUntrackedProcessEndsAnIdleInstance)
 {
     HookTarget stranger({"overlapped"});
     ASSERT_TRUE(stranger.Started());
-    OnNewWindow(stranger.Window(0), stranger.ProcessId());
+    OnNewWindow(stranger.Window(0));
     EXPECT_TRUE(g_tracker.hookIds.empty());
     EXPECT_EQ(1, recorder_.Count());
     EXPECT_EQ(std::vector<std::string>{"__HookTargetWindow __"}, LogRecords());
