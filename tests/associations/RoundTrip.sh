@@ -91,14 +91,14 @@ source "$here/RegistryExports.sh"
 
 # Value names of KEY, one a line (empty when the key is missing).
 value_names() {
-    wine reg query "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    \(.*\)    REG_[A-Z_]*    .*$/\1/p;s/^    \(.*\)    REG_[A-Z_]*$/\1/p'
+    reg_read query "$1" | tr -d '\r' | sed -n 's/^    \(.*\)    REG_[A-Z_]*    .*$/\1/p;s/^    \(.*\)    REG_[A-Z_]*$/\1/p'
 }
 
 product_left_over() {  # ROOT MAINVALUESBEFORE: what the product leaves beyond its main key's three values
     local root=$1 before=$2 name problems=""
-    wine reg query "$root\\SOFTWARE\\Orvane\\Quillet\\Save" >/dev/null 2>&1 && problems+=" the save area is still there;"
+    reg_read query "$root\\SOFTWARE\\Orvane\\Quillet\\Save" >/dev/null && problems+=" the save area is still there;"
     local subkeys
-    subkeys=$(wine reg query "$root\\SOFTWARE\\Orvane\\Quillet" 2>/dev/null | tr -d '\r' | grep -i '^HKEY.*\\Quillet\\' | grep -vi '\\Main$')
+    subkeys=$(reg_read query "$root\\SOFTWARE\\Orvane\\Quillet" | tr -d '\r' | grep -i '^HKEY.*\\Quillet\\' | grep -vi '\\Main$')
     [ -n "$subkeys" ] && problems+=" other keys: $subkeys;"
     while read -r name; do
         [ -z "$name" ] && continue
@@ -161,19 +161,19 @@ run_state() {
         export_keys "$version" "$out/installed"
         same_exports "$out/before" "$out/installed" "-INSTALL changed" >>"$out/details.txt" \
             || failures+=("-INSTALL changed the registry")
-        wine reg query 'HKCU\SOFTWARE\Orvane\Quillet\Save' >/dev/null 2>&1 && failures+=("-INSTALL left a save area")
+        reg_read query 'HKCU\SOFTWARE\Orvane\Quillet\Save' >/dev/null && failures+=("-INSTALL left a save area")
     else
         wine "$check" verify "$(winpath "$out/expected.txt")" >"$out/verify.txt" 2>&1 \
             || failures+=("the takeover is not what it should be: $(grep -c FAIL "$out/verify.txt") mismatches")
         sed -n 's/^FAIL: /  /p' "$out/verify.txt" | head -n 20 >>"$out/details.txt"
         if [ -f "$dir/install-twice" ]; then
             export_keys "$version" "$out/installed"
-            wine reg export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-product.reg")" /y >/dev/null 2>&1
+            reg_read export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-product.reg")" /y >/dev/null
             timeout 60 wine "$quillet" -INSTALL >/dev/null 2>&1
             status=$?
             [ "$status" = 0 ] || failures+=("the second -INSTALL exited $status, want 0")
             export_keys "$version" "$out/installed-twice"
-            wine reg export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-twice-product.reg")" /y >/dev/null 2>&1
+            reg_read export 'HKCU\SOFTWARE\Orvane' "$(winpath "$out/installed-twice-product.reg")" /y >/dev/null
             same_exports "$out/installed" "$out/installed-twice" "the second -INSTALL changed" >>"$out/details.txt" \
                 || failures+=("the second -INSTALL changed the associations")
             cmp -s "$out/installed-product.reg" "$out/installed-twice-product.reg" \

@@ -81,11 +81,11 @@ check() {  # WHAT COMMAND...: passes when COMMAND succeeds
 reg_value() {  # KEY [VALUE]: the data of one value, empty when absent
     local args=(/ve)
     [ $# -ge 2 ] && args=(/v "$2")
-    wine reg query "$1" "${args[@]}" 2>/dev/null | tr -d '\r' \
+    reg_read query "$1" "${args[@]}" | tr -d '\r' \
         | sed -n 's/^    [^ ].*    REG_[A-Z_]*    //p' | head -n1
 }
-key_exists() { wine reg query "$1" >/dev/null 2>&1; }
-key_absent() { ! key_exists "$1"; }
+key_exists() { reg_read query "$1" >/dev/null; }
+key_absent() { reg_read query "$1" >/dev/null; [ $? -eq 1 ]; }
 setup_log() { cat "$WINEPREFIX"/drive_c/users/*/Temp/QuilletSetup.log 2>/dev/null | tr -d '\r'; }
 # The processes of this prefix that have the installed Spirel.dll mapped,
 # for the messages of the checks that need it gone.
