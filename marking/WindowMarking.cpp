@@ -40,6 +40,21 @@ bool ReadCaption(HWND window, std::wstring* caption)
     return true;
 }
 
+// The browser's windows belong to another process. A message sent to them
+// blocks this thread until the browser answers, and a plain SendMessage would
+// meanwhile run whatever other threads send this one (a hand-off's launch, a
+// report): a handler that changes the tracker while the marking of an entry is
+// half done. So the marking's messages take nothing in while they wait, and a
+// hung browser holds Quillet up a few seconds at most.
+const UINT kMarkingSendFlags = SMTO_BLOCK | SMTO_ABORTIFHUNG;
+const UINT kMarkingSendLimit = 5000;
+
+void SetWindowIcon(HWND window, WPARAM type, HICON icon)
+{
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_SETICON, type, (LPARAM)icon, kMarkingSendFlags, kMarkingSendLimit, &ignored);
+}
+
 void ExtendCaption(HWND window)
 {
     std::wstring mark = LoadMarkText();
@@ -51,7 +66,8 @@ void ExtendCaption(HWND window)
         return;
     std::wstring marked = mark + caption;
     if (IsWindow(window))
-        SetWindowTextW(window, marked.c_str());
+        SendMessageTimeoutW(window, WM_SETTEXT, 0, (LPARAM)marked.c_str(), kMarkingSendFlags, kMarkingSendLimit,
+                            nullptr);
 }
 
 std::vector<HICON>& IconSlots(WPARAM type)
@@ -70,11 +86,11 @@ WPARAM OtherSize(WPARAM type)
 void SetComposedIcon(HWND window, size_t index, HICON composed, WPARAM type, bool otherMissing)
 {
     if (IsWindow(window)) {
-        SendMessageA(window, WM_SETICON, type, (LPARAM)composed);
+        SetWindowIcon(window, type, composed);
         if (IsWindow(window) && index < IconSlots(type).size()) {
             IconSlots(type)[index] = composed;
             if (otherMissing) {
-                SendMessageA(window, WM_SETICON, OtherSize(type), (LPARAM)composed);
+                SetWindowIcon(window, OtherSize(type), composed);
                 IconSlots(OtherSize(type))[index] = composed;
             }
             return;
@@ -179,7 +195,7 @@ HICON QueryWindowIcon(HWND window, WPARAM type)
     if (!IsWindow(window))
         return nullptr;
     DWORD_PTR icon = 0;
-    if (!SendMessageTimeoutA(window, WM_GETICON, type, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 1000, &icon))
+    if (!SendMessageTimeoutA(window, WM_GETICON, type, 0, kMarkingSendFlags, 1000, &icon))
         return nullptr;
     return (HICON)icon;
 }
