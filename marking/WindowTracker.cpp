@@ -8,6 +8,7 @@
 #include "programwide/DiagnosticLog.h"
 #include "programwide/LauncherState.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -18,9 +19,11 @@ namespace {
 const size_t kNotTracked = static_cast<size_t>(-1);
 
 // A window reported destroyed is normally gone within milliseconds; one
-// whose child windows take long to go is looked at for a few seconds.
+// whose child windows take long to go is looked at for a few seconds. The
+// windows so reported, still there when the report came.
 const UINT kRecheckPeriod = 250;
 const int kRechecks = 20;
+std::vector<HWND> s_reportedAlive;
 int s_rechecksLeft = 0;
 
 UINT HandleValue(const void* handle)
@@ -73,6 +76,19 @@ size_t FindEntry(HWND window)
         if (g_tracker.hookIds[i].hWnd == window)
             return i;
     return kNotTracked;
+}
+
+void DropReportedWindow(size_t index)
+{
+    HWND window = g_tracker.hookIds[index].hWnd;
+    BOOL rez = g_spirel.UnHookWnd(window, g_tracker.hookIds[index].hHook);
+    DWORD error = GetLastError();
+    --g_tracker.countHOOK;
+    hookLog.WriteFormat("REMOVE END PROGRAMM \tHWND(0x%.08X) \t\t\t\tcountHOOK(%d)", HandleValue(window),
+                        g_tracker.countHOOK);
+    hookLog.WriteFormat("UnHookWnd(hookId.hWnd, hookId.hHook, TRUE) -> BOOL rez = %d; ERROR rez = %d", rez,
+                        static_cast<int>(error));
+    DropEntry(index);
 }
 
 DWORD ProcessOf(HWND window)
@@ -188,25 +204,34 @@ void OnWindowDestroyed(HWND window)
 {
     size_t index = FindEntry(window);
     if (index != kNotTracked && IsWindow(window)) {
+        if (std::find(s_reportedAlive.begin(), s_reportedAlive.end(), window) == s_reportedAlive.end())
+            s_reportedAlive.push_back(window);
         s_rechecksLeft = kRechecks;
         SetTimer(g_launcher.mainWindow, kRecheckTimerId, kRecheckPeriod, nullptr);
     } else if (index != kNotTracked) {
-        BOOL rez = g_spirel.UnHookWnd(window, g_tracker.hookIds[index].hHook);
-        DWORD error = GetLastError();
-        --g_tracker.countHOOK;
-        hookLog.WriteFormat("REMOVE END PROGRAMM \tHWND(0x%.08X) \t\t\t\tcountHOOK(%d)",
-                            HandleValue(window), g_tracker.countHOOK);
-        hookLog.WriteFormat("UnHookWnd(hookId.hWnd, hookId.hHook, TRUE) -> BOOL rez = %d; ERROR rez = %d",
-                            rez, static_cast<int>(error));
-        DropEntry(index);
+        DropReportedWindow(index);
     }
     ClosingCheck();
 }
 
+// A window that has gone since its report is dropped as reported; one still
+// there after the last look stays tracked like any live window.
 void RecheckDestroyedWindows()
 {
-    if (--s_rechecksLeft <= 0)
+    for (auto it = s_reportedAlive.begin(); it != s_reportedAlive.end();) {
+        size_t index = FindEntry(*it);
+        if (index != kNotTracked && IsWindow(*it)) {
+            ++it;
+            continue;
+        }
+        if (index != kNotTracked)
+            DropReportedWindow(index);
+        it = s_reportedAlive.erase(it);
+    }
+    if (s_reportedAlive.empty() || --s_rechecksLeft <= 0) {
         KillTimer(g_launcher.mainWindow, kRecheckTimerId);
+        s_reportedAlive.clear();
+    }
     ClosingCheck();
 }
 
