@@ -123,7 +123,8 @@ HandOff HandOffToFirstInstance(const std::string& commandLine)
     if (turn.Squatted())
         return HandOff::Squatted;
     SetWindowTextA(firstWindow, commandLine.c_str());
-    // Synchronous: the first instance runs the launch before this returns.
+    // Synchronous: the first instance has launched the link, or queued it
+    // behind the launch under way, when this returns.
     LRESULT answer = SendMessageA(firstWindow, g_hookMessages.runNewProgram, 0, 0);
     return answer == 1 ? HandOff::Taken : HandOff::Refused;
 }
