@@ -8,12 +8,7 @@
 
 #include <windows.h>
 #include "common/DelayImp.h"
-
-// One function of a delay-loaded DLL and the stand-in that fails for it.
-struct DelayedImportStub {
-    const char* name;
-    FARPROC failure;
-};
+#include "common/DelayedImportStub.h"
 
 // The failure hook of the delay-load helper: for a DLL that cannot be
 // loaded it gives the program's own module, which exports nothing, so that

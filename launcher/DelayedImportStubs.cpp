@@ -13,16 +13,6 @@
 
 namespace {
 
-// F is the function's own pointer type: a stand-in of another signature
-// does not compile.
-template <typename F>
-DelayedImportStub Stub(const char* name, F failure)
-{
-    return {name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(failure))};
-}
-
-#define QUILLET_STUB(function, failure) Stub<decltype(&::function)>(#function, failure)
-
 int WINAPI FailedAddMasked(HIMAGELIST, HBITMAP, COLORREF) { FailDelayedCall(); return -1; }
 HIMAGELIST WINAPI FailedCreate(int, int, UINT, int, int) { FailDelayedCall(); return nullptr; }
 BOOL WINAPI FailedDestroy(HIMAGELIST) { FailDelayedCall(); return FALSE; }
@@ -62,24 +52,24 @@ BOOL WINAPI FailedUnloadUserProfile(HANDLE, HANDLE) { FailDelayedCall(); return 
 
 const DelayedImportTable kDelayedImports[] = {
     {"comctl32.dll",
-     {QUILLET_STUB(ImageList_AddMasked, FailedAddMasked), QUILLET_STUB(ImageList_Create, FailedCreate),
-      QUILLET_STUB(ImageList_Destroy, FailedDestroy), QUILLET_STUB(ImageList_Draw, FailedDraw),
-      QUILLET_STUB(ImageList_DrawEx, FailedDrawEx), QUILLET_STUB(ImageList_GetIcon, FailedGetIcon),
-      QUILLET_STUB(ImageList_GetImageCount, FailedGetImageCount), QUILLET_STUB(ImageList_Merge, FailedMerge),
-      QUILLET_STUB(ImageList_ReplaceIcon, FailedReplaceIcon),
-      QUILLET_STUB(InitCommonControls, FailedInitCommonControls)}},
+     {DELAY_STUB(ImageList_AddMasked, FailedAddMasked), DELAY_STUB(ImageList_Create, FailedCreate),
+      DELAY_STUB(ImageList_Destroy, FailedDestroy), DELAY_STUB(ImageList_Draw, FailedDraw),
+      DELAY_STUB(ImageList_DrawEx, FailedDrawEx), DELAY_STUB(ImageList_GetIcon, FailedGetIcon),
+      DELAY_STUB(ImageList_GetImageCount, FailedGetImageCount), DELAY_STUB(ImageList_Merge, FailedMerge),
+      DELAY_STUB(ImageList_ReplaceIcon, FailedReplaceIcon),
+      DELAY_STUB(InitCommonControls, FailedInitCommonControls)}},
     {"shell32.dll",
-     {QUILLET_STUB(ExtractIconExA, FailedExtractIconEx), QUILLET_STUB(ShellExecuteA, FailedShellExecute)}},
+     {DELAY_STUB(ExtractIconExA, FailedExtractIconEx), DELAY_STUB(ShellExecuteA, FailedShellExecute)}},
     {"shlwapi.dll",
-     {QUILLET_STUB(PathFindFileNameA, FailedPathFindFileName), QUILLET_STUB(SHCopyKeyA, FailedCopyKey),
-      QUILLET_STUB(SHDeleteKeyA, FailedDeleteKey), QUILLET_STUB(SHDeleteEmptyKeyA, FailedDeleteKey),
-      QUILLET_STUB(SHDeleteValueA, FailedDeleteValue)}},
-    {"psapi.dll", {QUILLET_STUB(GetModuleFileNameExA, FailedModuleFileNameEx)}},
+     {DELAY_STUB(PathFindFileNameA, FailedPathFindFileName), DELAY_STUB(SHCopyKeyA, FailedCopyKey),
+      DELAY_STUB(SHDeleteKeyA, FailedDeleteKey), DELAY_STUB(SHDeleteEmptyKeyA, FailedDeleteKey),
+      DELAY_STUB(SHDeleteValueA, FailedDeleteValue)}},
+    {"psapi.dll", {DELAY_STUB(GetModuleFileNameExA, FailedModuleFileNameEx)}},
     {"userenv.dll",
-     {QUILLET_STUB(CreateEnvironmentBlock, FailedCreateEnvironmentBlock),
-      QUILLET_STUB(DestroyEnvironmentBlock, FailedDestroyEnvironmentBlock),
-      QUILLET_STUB(LoadUserProfileA, FailedLoadUserProfile),
-      QUILLET_STUB(UnloadUserProfile, FailedUnloadUserProfile)}},
+     {DELAY_STUB(CreateEnvironmentBlock, FailedCreateEnvironmentBlock),
+      DELAY_STUB(DestroyEnvironmentBlock, FailedDestroyEnvironmentBlock),
+      DELAY_STUB(LoadUserProfileA, FailedLoadUserProfile),
+      DELAY_STUB(UnloadUserProfile, FailedUnloadUserProfile)}},
 };
 
 const size_t kDelayedImportCount = sizeof kDelayedImports / sizeof kDelayedImports[0];

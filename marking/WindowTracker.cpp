@@ -139,12 +139,11 @@ bool NothingLeftToWatch()
     return g_tracker.hookIds.empty() && g_tracker.pendingLaunches.empty() && g_tracker.launchesUnderway == 0;
 }
 
+// Dropping the windows that have gone ends the instance when nothing is
+// left to watch, with or without a window to drop.
 void ClosingCheck()
 {
-    if (!g_tracker.hookIds.empty())
-        RemoveDeadWindows();
-    else if (NothingLeftToWatch())
-        EndInstance();
+    RemoveDeadWindows();
 }
 
 void TrackLaunchedWindow(HWND window, HANDLE process, HANDLE thread)

@@ -5,6 +5,7 @@
 // instead, from the system folder by full path. Should one still be missing,
 // its functions fail as they report a failure themselves, and the export
 // that called them answers as for a file or process it cannot read.
+#include "common/DelayedImportStub.h"
 #include "common/SystemLibrary.h"
 
 #include <psapi.h>
@@ -47,25 +48,12 @@ BOOL WINAPI NoVersionValue(LPCVOID, LPCSTR, LPVOID*, PUINT)
     return FALSE;
 }
 
-struct FailingFunction {
-    const char* name;
-    FARPROC stub;
-};
-
-// The stub has the very type of the function it stands in for.
-template <typename F>
-FailingFunction Failing(const char* name, F stub)
-{
-    return {name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(stub))};
-}
-#define PELLOW_STUB(function, stub) Failing<decltype(&::function)>(#function, stub)
-
-const FailingFunction kFailing[] = {
-    PELLOW_STUB(GetModuleFileNameExA, NoModuleFileNameEx),
-    PELLOW_STUB(PathFindFileNameA, WholePathAsFileName),
-    PELLOW_STUB(GetFileVersionInfoSizeA, NoFileVersionInfoSize),
-    PELLOW_STUB(GetFileVersionInfoA, NoFileVersionInfo),
-    PELLOW_STUB(VerQueryValueA, NoVersionValue),
+const DelayedImportStub kFailing[] = {
+    DELAY_STUB(GetModuleFileNameExA, NoModuleFileNameEx),
+    DELAY_STUB(PathFindFileNameA, WholePathAsFileName),
+    DELAY_STUB(GetFileVersionInfoSizeA, NoFileVersionInfoSize),
+    DELAY_STUB(GetFileVersionInfoA, NoFileVersionInfo),
+    DELAY_STUB(VerQueryValueA, NoVersionValue),
 };
 
 // The system-folder hook answers a library it cannot load with Pellow's own
@@ -76,9 +64,9 @@ FARPROC WINAPI OnPellowDelayLoadFailure(unsigned notification, PDelayLoadInfo in
         return nullptr;
     bool noLibrary = info->hmodCur == reinterpret_cast<HMODULE>(&__ImageBase);
     s_failure = noLibrary ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND;
-    for (const FailingFunction& function : kFailing) {
+    for (const DelayedImportStub& function : kFailing) {
         if (lstrcmpA(function.name, info->dlp.szProcName) == 0)
-            return function.stub;
+            return function.failure;
     }
     return nullptr;
 }
