@@ -6,6 +6,8 @@
 ; (LOGON_TAKEOVER), after an uninstall that left other users' links it gives
 ; them back (LOGON_GIVE_BACK), and the last user's step removes Quillet.
 ; Each change of the step raises Version, so that every user runs it again.
+; The setup program and the Windows Installer package (Quillet.wxs) write the
+; same step through these functions: the package runs this uninstaller.
 !define ACTIVE_SETUP_KEY "SOFTWARE\Microsoft\Active Setup\Installed Components\{5CA6CF31-4EA0-4A3D-AB1B-410B29B78F38}"
 !define LOGON_SWITCH "/LOGON="
 !define LOGON_TAKEOVER "takeover"
@@ -19,7 +21,64 @@
 !define RUN_ONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
 !define RUN_ONCE_VALUE "Quillet"
 
+; Field N of VERSION into OUT (VersionField below).
+!macro VERSION_FIELD UN VERSION N OUT
+    Push `${VERSION}`
+    Push ${N}
+    Call ${UN}VersionField
+    Pop ${OUT}
+!macroend
+
 !macro ACTIVE_SETUP_FUNCTIONS UN
+; Field N (from 1) of the Version on the stack ("a,b,c,d"), 0 when missing.
+Function ${UN}VersionField
+    Exch $0
+    Exch
+    Exch $1
+    ClearErrors
+    ${WordFind} "$1" "," "E+$0" $0
+    ${IfThen} ${Errors} ${|} StrCpy $0 0 ${|}
+    IntOp $0 $0 + 0
+    Pop $1
+    Exch $0
+FunctionEnd
+
+; The Version of a changed step into $2, from the machine's last one in $1:
+; Quillet's own version in the first three fields and a count in the last,
+; so that every install, update and change of the step comes out above the
+; last one, the setup's or the package's, and an older Quillet never lowers
+; it (Windows runs the step only for a Version above the user's copy).
+Function ${UN}NextLogonVersion
+    Push $3
+    Push $4
+    Push $5
+    StrCpy $5 0     ; the field that decides, from the left
+    ${ForEach} $3 1 3 + 1
+        ${IfThen} $5 <> 0 ${|} ${Continue} ${|}
+        !insertmacro VERSION_FIELD "${UN}" "$1" $3 $4
+        !insertmacro VERSION_FIELD "${UN}" "${STEP_PRODUCT_VERSION}" $3 $2
+        ${If} $4 > $2
+            StrCpy $5 1
+        ${ElseIf} $4 < $2
+            StrCpy $5 -1
+        ${EndIf}
+    ${Next}
+    ${If} $5 < 0
+        StrCpy $2 "${STEP_PRODUCT_VERSION},1"
+    ${Else}
+        !insertmacro VERSION_FIELD "${UN}" "$1" 4 $3
+        IntOp $3 $3 + 1
+        !insertmacro VERSION_FIELD "${UN}" "$1" 1 $4
+        !insertmacro VERSION_FIELD "${UN}" "$1" 2 $5
+        StrCpy $4 "$4,$5"
+        !insertmacro VERSION_FIELD "${UN}" "$1" 3 $5
+        StrCpy $2 "$4,$5,$3"
+    ${EndIf}
+    Pop $5
+    Pop $4
+    Pop $3
+FunctionEnd
+
 ; Sets the logon step on the stack (LOGON_TAKEOVER or LOGON_GIVE_BACK) for
 ; every user, with a Version above the last one. The running user's step is
 ; the one this run has just done: their own copy of Version is raised too.
@@ -28,13 +87,12 @@ Function ${UN}SetLogonStep
     Push $1
     Push $2
     ReadRegStr $1 HKLM "${ACTIVE_SETUP_KEY}" "Version"
-    ; IntOp reads the leading number of "N,0,0,0" ("" counts as 0).
-    IntOp $2 $1 + 1
+    Call ${UN}NextLogonVersion
     WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "Quillet"
     WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$INSTDIR\Uninstall.exe" /S ${LOGON_SWITCH}$0 _?=$INSTDIR'
-    WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" "$2,0,0,0"
+    WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" $2
     WriteRegDWORD HKLM "${ACTIVE_SETUP_KEY}" "IsInstalled" 1
-    WriteRegStr HKCU "${ACTIVE_SETUP_KEY}" "Version" "$2,0,0,0"
+    WriteRegStr HKCU "${ACTIVE_SETUP_KEY}" "Version" $2
     Pop $2
     Pop $1
     Pop $0

@@ -13,6 +13,9 @@
 ; Protected browser windows stayed open, or Spirel.dll stayed loaded, for
 ; longer than the wait allowed (/WAIT=seconds); nothing was changed.
 !define EXIT_STILL_RUNNING    4
+; The copy here is Quillet's Windows Installer package's, which alone
+; updates and removes it; nothing was changed.
+!define EXIT_OTHER_INSTALLER  5
 
 ; Quillet.exe's own exit codes.
 !define QUILLET_INSTALL_DONE        0

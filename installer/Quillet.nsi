@@ -9,6 +9,10 @@
 ;   QuilletSetup.exe [/S] [/WAIT=seconds] [/D=folder]
 ;   Uninstall.exe [/S] [/WAIT=seconds]
 ;
+; The uninstaller is also written beside OUT_FILE when it is made, for the
+; Windows Installer package (Quillet.wxs), which runs it for its steps
+; (PackageSteps.nsh) and every user's logon step.
+;
 ; /S runs without pages and questions; /WAIT is how long a silent run waits
 ; for open protected browser windows (default 60 s). Exit codes: ExitCodes.nsh.
 Unicode true
@@ -23,6 +27,9 @@ SetCompressor /SOLID lzma
 
 !getdllversion "${BIN_DIR}/Quillet.exe" QUILLET_FILE_VERSION_
 !define VERSION "${QUILLET_FILE_VERSION_1}.${QUILLET_FILE_VERSION_2}.${QUILLET_FILE_VERSION_3}.${QUILLET_FILE_VERSION_4}"
+; The fields of Quillet's version that Windows Installer compares; the logon
+; step's Version begins with them.
+!define STEP_PRODUCT_VERSION "${QUILLET_FILE_VERSION_1},${QUILLET_FILE_VERSION_2},${QUILLET_FILE_VERSION_3}"
 !define QUILLET_WINDOW_CLASS "Quillet"
 !define DEFAULT_WAIT_SECONDS 60
 
@@ -39,6 +46,7 @@ SetCompressor /SOLID lzma
 
 Name "Quillet"
 OutFile "${OUT_FILE}"
+!uninstfinalize 'cp "%1" "${UNINSTALLER_FILE}" && chmod 644 "${UNINSTALLER_FILE}"'
 InstallDir "${PROGRAM_FILES}\Orvane\Quillet"
 RequestExecutionLevel admin
 BrandingText "Orvane Quillet ${VERSION}"
@@ -62,6 +70,7 @@ Var FinishNote
 Var WelcomeText
 Var HeldNote
 Var TakeoverAccount
+Var PackageStep ; the uninstaller run by the package: its step, else ""
 
 ; The product's own artwork instead of NSIS's.
 !define MUI_ICON "${SOURCE_DIR}/ui/icons/program.ico"
@@ -110,6 +119,9 @@ Var TakeoverAccount
 !insertmacro TAKEOVER_LOG_FUNCTIONS "un."
 !include Shortcuts.nsh
 !include ProgramsEntry.nsh
+!include PackageSteps.nsh
+!insertmacro PACKAGE_FUNCTIONS ""
+!insertmacro PACKAGE_FUNCTIONS "un."
 
 ; What setup and uninstaller both do first.
 !macro SETUP_INIT_COMMON
@@ -169,6 +181,7 @@ Function .onInit
     InitPluginsDir
     File "/oname=$PLUGINSDIR\Pellow.dll" "${BIN_DIR}/Pellow.dll"
     File "/oname=$PLUGINSDIR\Quillet.exe" "${BIN_DIR}/Quillet.exe"
+    Call RefusePackageCopy
     Call FindInstalledCopy
     ${Log} "$(Q_LOG_SETUP) $INSTDIR"
     Call DescribeUpdate
@@ -213,6 +226,8 @@ Section "Quillet"
     Call SyncUserRecord
     Call CreateShortcuts
     Call WriteProgramsEntry
+    Call RemoveWayBack
+    WriteRegStr HKLM "${PACKAGE_KEY}" "${UNINSTALLER_VALUE}" "$INSTDIR\Uninstall.exe"
     Push ${LOGON_TAKEOVER}
     Call SetLogonStep
     Call ReleasePellow

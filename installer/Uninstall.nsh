@@ -220,9 +220,14 @@ SectionEnd
 
 ; A user's logon step taking the links over, after an install or update.
 Function un.LogonTakeover
-    Push $0
     Call un.AccountName
     ${un.Log} "$(Q_LOGON_STEP) $R9: ${LOGON_TAKEOVER}"
+    Call un.TakeOverUserLinks
+FunctionEnd
+
+; The running user's links taken over, and the user listed while they are.
+Function un.TakeOverUserLinks
+    Push $0
     StrCpy $0 ""
     ClearErrors
     ExecWait '"$INSTDIR\Quillet.exe" -INSTALL' $0
@@ -292,9 +297,17 @@ Function un.onInit
     ; Its own helper and its own Quillet.exe: the installed ones may be gone.
     File "/oname=$PLUGINSDIR\Pellow.dll" "${BIN_DIR}/Pellow.dll"
     File "/oname=$PLUGINSDIR\Quillet.exe" "${BIN_DIR}/Quillet.exe"
+    ; Windows Installer names folders with a closing backslash.
+    StrCpy $1 $INSTDIR "" -1
+    ${IfThen} $1 == "\" ${|} StrCpy $INSTDIR $INSTDIR -1 ${|}
+    StrCpy $PackageStep ""
+    ClearErrors
+    ${GetOptions} $0 "${PACKAGE_SWITCH}" $PackageStep
+    ${IfThen} $PackageStep != "" ${|} Call un.RunPackageStep ${|}
     StrCpy $LogonStep ""
     ClearErrors
     ${GetOptions} $0 "${LOGON_SWITCH}" $LogonStep
+    ${IfThen} $LogonStep == "" ${|} Call un.RefusePackageCopy ${|}
     ${If} $LogonStep != ""
         StrCpy $WaitLimitMs 0
         DeleteRegValue HKCU "${RUN_ONCE_KEY}" "${RUN_ONCE_VALUE}"

@@ -103,13 +103,18 @@ FunctionEnd
 ; The names of the other users whose file is there, one a line, into $R9
 ; ("" when there is none).
 Function ${UN}OtherUserRecords
+    StrCpy $R9 ""
+    Call ${UN}OwnUserRecord
+    Push $R9
+    Call ${UN}UserRecordsBut
+FunctionEnd
+
+; The names of the users whose file is there, but the file on the stack.
+Function ${UN}UserRecordsBut
+    Exch $3
     Push $0
     Push $1
     Push $2
-    Push $3
-    StrCpy $R9 ""
-    Call ${UN}OwnUserRecord
-    StrCpy $3 $R9
     Call ${UN}UserRecordsFolder
     StrCpy $2 $R9
     StrCpy $R9 ""
@@ -128,10 +133,10 @@ Function ${UN}OtherUserRecords
         FindNext $0 $1
     ${Loop}
     FindClose $0
-    Pop $3
     Pop $2
     Pop $1
     Pop $0
+    Pop $3
 FunctionEnd
 
 ; What follows -UNINSTALL when this user gives their links back, into $R9:
@@ -160,13 +165,12 @@ Function ${UN}RecordName
     Pop $1
     Exch $0
 FunctionEnd
-!macroend
 
-; The elevated setup makes the folder and lets Users write in it.
-Function PrepareUserRecords
+; The elevated setup (or the package) makes the folder and lets Users write in it.
+Function ${UN}PrepareUserRecords
     Push $0
     Push $1
-    Call UserRecordsFolder
+    Call ${UN}UserRecordsFolder
     CreateDirectory $R9
     System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${USER_RECORDS_DACL}", i ${SDDL_REVISION_1}, *p .r0, p 0) i .r1'
     ${If} $1 <> 0
@@ -174,8 +178,15 @@ Function PrepareUserRecords
         System::Call 'kernel32::LocalFree(p r0)'
     ${EndIf}
     ${If} $1 = 0
-        ${Log} "$(Q_NO_RECORDS_FOLDER) $R9"
+        !insertmacro SETUP_LOG "${UN}" "$(Q_NO_RECORDS_FOLDER) $R9"
     ${EndIf}
     Pop $1
     Pop $0
+FunctionEnd
+!macroend
+
+; The names of every user whose file is there, the running user's too.
+Function un.AllUserRecords
+    Push ""
+    Call un.UserRecordsBut
 FunctionEnd

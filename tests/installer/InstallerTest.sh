@@ -36,6 +36,14 @@
 #      one with Quillet.exe and Pellow.dll missing (the uninstaller's own
 #      copies give the links back), with a lock snapshot left in the Lock key
 #      (kept).
+#   5. The Windows Installer package, as an administrator deploys it with
+#      msiexec /qn: an install (the setup program and the uninstaller run by
+#      hand then refuse the package's copy), an upgrade to the next package,
+#      a second user's logon, a removal while that user's links still run
+#      Quillet (the way back is left for them), their next logon (which
+#      gives the links back and removes the way back), and the classes byte
+#      for byte as before, Windows Installer's own records aside; the
+#      package's tables read with msiinfo and msidump.
 #
 # A second user is simulated the way one Wine prefix allows: its user.reg,
 # the one registry hive per user, is swapped while the server is down.
@@ -49,13 +57,17 @@ build=$(cd "$1" && pwd)
 [ -n "${WINEPREFIX:-}" ] && [ -n "${DISPLAY:-}" ] || { echo "installer test: no Wine session" >&2; exit 2; }
 
 setup=$build/bin/QuilletSetup.exe
+package=$build/bin/Quillet.msi
+next_package=$build/tests/QuilletNext.msi
 shellopen=$build/standin/shellopen.exe
-for file in "$setup" "$shellopen" "$build/bin/Quillet.exe" "$build/standin/iexplore.exe"; do
+for file in "$setup" "$package" "$next_package" "$shellopen" "$build/bin/Quillet.exe" "$build/standin/iexplore.exe"; do
     [ -f "$file" ] || { echo "installer test: $file is missing (build first)" >&2; exit 2; }
 done
 
 folder_win='C:\Program Files\Orvane\Quillet'
 folder="$WINEPREFIX/drive_c/Program Files/Orvane/Quillet"
+way_back="$WINEPREFIX/drive_c/Program Files/Orvane/Quillet way back"
+way_back_win='C:\Program Files\Orvane\Quillet way back'
 entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillet'
 product='HKCU\SOFTWARE\Orvane'
 standin_key='HKCU\Software\Quillet Test Bench\Stand-in'
@@ -122,6 +134,10 @@ fresh_server() {  # [COMMAND...]
 # The user's hive is swapped with the server down.
 swap_hive() { cp "$WINEPREFIX/user.reg" "$1" && cp "$2" "$WINEPREFIX/user.reg"; }
 switch_user() { fresh_server swap_hive "$1" "$2"; }  # SAVE_AS LOAD_FROM
+# 0 when Version $1 ("a,b,c,d") is above $2, field by field.
+version_above() {
+    [ "$1" != "$2" ] && [ "$(printf '%s\n' "${1//,/.}" "${2//,/.}" | sort -V | tail -n1)" = "${1//,/.}" ]
+}
 # A logon as Windows makes it: the component's step runs when the user's
 # copy of its Version is below the machine's, and the user's copy follows.
 logon() {
@@ -129,7 +145,7 @@ logon() {
     machine=$(reg_value "$active_setup" Version)
     user=$(reg_value "$active_setup_user" Version)
     [ -n "$machine" ] || return 0
-    [ -n "$user" ] && [ "${user%%,*}" -ge "${machine%%,*}" ] && return 0
+    [ -n "$user" ] && ! version_above "$machine" "$user" && return 0
     wine reg add "$active_setup_user" /v Version /d "$machine" /f >/dev/null 2>&1
     stub=$(reg_value "$active_setup" StubPath)
     printf '@%s\r\n' "$stub" >"$temp/quillet-logon.bat"
@@ -163,6 +179,15 @@ quiet_uninstall() {  # [OPTION]: as the entry has it, through a batch file:
     rm -f "$temp/quillet-quiet-uninstall.bat"
     return $status
 }
+# The running user's classes against their export from before the install.
+user_classes_as_before() {  # NAME WHAT
+    export_keys user "$work/$1"
+    same_exports "$work/before-user" "$work/$1" "$2"
+}
+# A Quillet that the window list cannot see (another session's, here one
+# showing its settings), and its end.
+start_quillet_elsewhere() { wine "$folder/Quillet.exe" >/dev/null 2>&1 & quillet_elsewhere=$!; sleep 2; }
+end_quillet_elsewhere() { wine taskkill /f /im Quillet.exe >/dev/null 2>&1; wait $quillet_elsewhere 2>/dev/null; }
 start_menu() { ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs 2>/dev/null | head -n1; }
 
 # --- the fixture ---------------------------------------------------------------
@@ -181,9 +206,16 @@ key_exists "$product" && had_product=1 && wine reg export "$product" "$(winpath 
 second_user=0 other_browser_set=0
 cleanup() {
     wine taskkill /f /im iexplore.exe >/dev/null 2>&1
+    local msi
+    for msi in "$next_package" "$package"; do
+        timeout 120 wine msiexec /x "$(winpath "$msi")" /qn >/dev/null 2>&1
+    done
+    rm -rf "$way_back"
     [ -d "$folder/Quillet.exe" ] && rmdir "$folder/Quillet.exe"
     # The second user's registry is undone with the first user's back.
     [ $second_user = 1 ] && switch_user "$work/user-b-left.reg" "$work/user-a.reg" && second_user=0
+    [ $second_user = 2 ] && switch_user "$work/user-b-package.reg" "$work/user-a-package.reg" && second_user=0
+    [ $second_user = 3 ] && switch_user "$work/user-b-package-done.reg" "$work/user-a-package-removed.reg" && second_user=0
     key_exists 'HKLM\SOFTWARE\Orvane\Quillet\Save' && quillet_as_windows2000
     if key_exists 'HKCU\SOFTWARE\Orvane\Quillet\Save' || key_exists 'HKLM\SOFTWARE\Orvane\Quillet\Save'; then
         [ -f "$folder/Quillet.exe" ] && timeout 60 wine "$folder/Quillet.exe" -UNINSTALL >/dev/null 2>&1
@@ -405,22 +437,17 @@ check "the second user's next logon runs no step again" [ "$(setup_log | wc -l)"
 version_installed=$(reg_value "$active_setup" Version)
 # A Quillet that the window list cannot see (another session's, here one
 # showing its settings): the uninstall waits for it, then gives up.
-wine "$folder/Quillet.exe" >/dev/null 2>&1 &
-quillet_elsewhere=$!
-sleep 2
+start_quillet_elsewhere
 quiet_uninstall /WAIT=2
 status=$?
 check "an uninstall gives up while a Quillet it cannot list runs (exit 4, got $status)" [ $status -eq 4 ]
 check "its log says Quillet runs in another session" grep -q '^Quillet still runs in another session' <(setup_log)
-wine taskkill /f /im Quillet.exe >/dev/null 2>&1
-wait $quillet_elsewhere 2>/dev/null
+end_quillet_elsewhere
 check "the uninstall that gave up changed nothing" cmp -s "$build/bin/Quillet.exe" "$folder/Quillet.exe"
 quiet_uninstall
 status=$?
 check "the second user's quiet uninstall exits 0 (got $status)" [ $status -eq 0 ]
-export_keys user "$work/after-b"
-check "the second user's classes are what they were before" \
-    same_exports "$work/before-user" "$work/after-b" "after the second user's uninstall"
+check "the second user's classes are what they were before" user_classes_as_before after-b "after the second user's uninstall"
 wrapped=$(reg_value "$machine_http")
 check "the machine-wide takeover stays for the first user ('$wrapped')" [ "${wrapped#"$wrapped_browser"}" != "$wrapped" ]
 check "the program stays for the first user" cmp -s "$build/bin/Quillet.exe" "$folder/Quillet.exe"
@@ -432,7 +459,7 @@ check "every user's next logon gives their links back ('$stub')" \
     [ "$stub" = "\"$folder_win\\Uninstall.exe\" /S /LOGON=giveback _?=$folder_win" ]
 version_left=$(reg_value "$active_setup" Version)
 check "the logon step's Version went up ($version_installed -> $version_left)" \
-    [ "${version_left%%,*}" -gt "${version_installed%%,*}" ]
+    version_above "$version_left" "$version_installed"
 
 switch_user "$work/user-b-left.reg" "$work/user-a.reg"
 second_user=0
@@ -443,17 +470,14 @@ check "the first user's links still run the installed Quillet.exe" \
 # The logon step waits for no other session: with a Quillet running there
 # it changes nothing and runs again at the next logon, from RunOnce (Active
 # Setup's record of it stays as Windows writes it).
-wine "$folder/Quillet.exe" >/dev/null 2>&1 &
-quillet_elsewhere=$!
-sleep 2
+start_quillet_elsewhere
 logon
 status=$?
 check "the logon step gives up at once while another session's Quillet runs (exit 4, got $status)" [ $status -eq 4 ]
 again=$(reg_value "$run_once" Quillet)
 check "it runs again at the next logon ('$again')" [ "$again" = "$stub" ]
 check "it changed nothing" [ "$(reg_value 'HKCU\Software\Classes\http\shell\open\command')" = "$wrapped" ]
-wine taskkill /f /im Quillet.exe >/dev/null 2>&1
-wait $quillet_elsewhere 2>/dev/null
+end_quillet_elsewhere
 run_once_entry
 status=$?
 check "the first user's next logon gives their links back (exit 0, got $status)" [ $status -eq 0 ]
@@ -567,6 +591,173 @@ check "the Lock key keeps its snapshot" [ "$(reg_value "$lock_key" SaveSD0)" = 0
 check "the log says why the Lock key stays" grep -q "^The key lock's saved snapshot was not given back" <(setup_log)
 wine reg delete "$lock_key" /f >/dev/null 2>&1
 wine reg query 'HKLM\SOFTWARE\Orvane' /s 2>/dev/null | grep -q REG_ || wine reg delete 'HKLM\SOFTWARE\Orvane' /f >/dev/null 2>&1
+
+# --- 5. the Windows Installer package ----------------------------------------------
+# Windows Installer's records of the products it installed are its own
+# business: they are left out of the comparisons.
+without_installer_records() {  # EXPORT: as text, without HKLM\Software\Classes\Installer
+    as_text "$1" | tr -d '\r' | awk '/^\[/ { skip = index($0, "[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer") == 1 } !skip'
+}
+same_classes() {  # FOLDER FOLDER WHAT
+    local file ok=0
+    for file in "$1"/*.reg; do
+        diff <(without_installer_records "$file") <(without_installer_records "$2/$(basename "$file")") \
+            >"$work/classes.diff" && continue
+        ok=1
+        echo "  $3: $(basename "$file") differs:"
+        head -n 30 "$work/classes.diff" | sed 's/^/    /'
+    done
+    return $ok
+}
+msiexec_run() {  # ACTION PACKAGE LOG [PROPERTY=VALUE...]
+    local action=$1 msi=$2 log=$3
+    shift 3
+    timeout 180 wine msiexec "$action" "$(winpath "$msi")" /qn /l*v "$(winpath "$work/$log")" "$@"
+}
+product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" {print $2}'; }
+installer_entry() { echo "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$1")"; }
+package_owned() { [ -n "$(reg_value 'HKLM\SOFTWARE\Orvane\Quillet' Package)" ]; }
+
+# The package's tables: Windows Installer 2.0, no Modify and no Repair, and
+# no custom action but the uninstaller's steps, the removal's guarded against
+# the removal that an upgrade makes.
+check "the package asks for Windows Installer 2.0 ($(msiinfo suminfo "$package" | grep '^Version:'))" \
+    grep -qE '^Version: 200 ' <(msiinfo suminfo "$package")
+properties=$(msiinfo export "$package" Property | tr -d '\r')
+check "Add/Remove Programs shows neither Modify nor Repair" \
+    [ "$(awk -F'\t' '$1 == "ARPNOMODIFY" || $1 == "ARPNOREPAIR" {print $2}' <<<"$properties" | xargs)" = "1 1" ]
+rm -rf "$work/tables"
+mkdir -p "$work/tables"
+msidump -t -d "$work/tables" "$package" >/dev/null
+actions=$(tail -n +4 "$work/tables/CustomAction.idt" | tr -d '\r' | awk -F'\t' '{print $1 " " $3 " " $4}' | sort)
+check "every custom action is a step of the installed uninstaller ($(echo $actions | tr '\n' ' '))" \
+    [ "$(grep -c . <<<"$actions")" -eq 5 -a "$(grep -vcE '^Quillet[A-Za-z]+ (UninstallExe|QUILLET_UNINSTALLER) /S /PACKAGE=(check|machine|takeover|remove|wayback) ' <<<"$actions")" -eq 0 ]
+sequence=$(tail -n +4 "$work/tables/InstallExecuteSequence.idt" | tr -d '\r')
+for action in QuilletRemove QuilletWayBack; do
+    check "$action runs for a removal only, never for an upgrade's" \
+        grep -qxP "$action\tREMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE\t\d+" <<<"$sequence"
+done
+
+# A fresh server: under Wine the desktop process keeps Spirel.dll (see above).
+fresh_server
+rm -rf "$way_back"
+msiexec_run /i "$package" install.log
+status=$?
+check "msiexec /i Quillet.msi /qn exits 0 (got $status)" [ $status -eq 0 ]
+for name in Quillet.exe Spirel.dll Pellow.dll Uninstall.exe; do
+    check "the package installed $name as built" cmp -s "$build/bin/$name" "$folder/$name"
+done
+package_entry=$(installer_entry "$package")
+check "Windows Installer's entry has no Modify ($(reg_value "$package_entry" NoModify))" [ "$(reg_value "$package_entry" NoModify)" = 0x1 ]
+check "the setup program's entry is not there" key_absent "$entry"
+stub=$(reg_value "$active_setup" StubPath)
+check "every user's logon runs the setup's takeover step ('$stub')" \
+    [ "$stub" = "\"$folder_win\\Uninstall.exe\" /S /LOGON=takeover _?=$folder_win" ]
+version_package=$(reg_value "$active_setup" Version)
+check "the step's Version begins with Quillet's version ('$version_package')" \
+    [ "${version_package%,*}" = "$(cut -d. -f1-3 <<<"$version" | tr . ,)" ]
+check "the installing administrator's own step is done" [ "$(reg_value "$active_setup_user" Version)" = "$version_package" ]
+wrapped=$(reg_value 'HKCU\Software\Classes\http\shell\open\command')
+check "the installing administrator's http runs the installed Quillet ('$wrapped')" [ "${wrapped#"$wrapped_browser"}" != "$wrapped" ]
+check "the users' list holds the installing administrator ($(records) record)" [ "$(records)" -eq 1 ]
+
+snapshot "$work/package" >"$work/package.txt"
+timeout 90 wine "$setup" /S /WAIT=8
+status=$?
+check "the setup program refuses the package's copy (exit 5, got $status)" [ $status -eq 5 ]
+printf '@"%s\\Uninstall.exe" /S _?=%s\r\n' "$folder_win" "$folder_win" >"$temp/quillet-by-hand.bat"
+timeout 90 wine cmd /c 'C:\windows\temp\quillet-by-hand.bat'
+status=$?
+rm -f "$temp/quillet-by-hand.bat"
+check "the uninstaller run by hand refuses it too (exit 5, got $status)" [ $status -eq 5 ]
+snapshot "$work/package-refused" >"$work/package-refused.txt"
+check "neither changed a file" cmp -s "$work/package.txt" "$work/package-refused.txt"
+check "nor a class" same_exports "$work/package" "$work/package-refused" "after the refusals"
+check "the setup's log says why" grep -q '^Quillet was installed on this computer by its Windows Installer package' <(setup_log)
+
+# No file is replaced while a Quillet runs that the window list cannot see:
+# the installed uninstaller's check refuses before Windows Installer starts.
+start_quillet_elsewhere
+msiexec_run /i "$next_package" upgrade-refused.log
+status=$?
+end_quillet_elsewhere
+check "an upgrade while Quillet runs fails (got $status)" [ $status -ne 0 ]
+check "and leaves the installed package ($(reg_value "$package_entry" DisplayVersion))" \
+    [ -n "$(reg_value "$package_entry" DisplayName)" -a -z "$(reg_value "$(installer_entry "$next_package")" DisplayName)" ]
+check "its log says Quillet runs in another session" grep -q '^Quillet still runs in another session' <(setup_log | tail -n 4)
+snapshot "$work/upgrade-refused" >"$work/upgrade-refused.txt"
+check "it changed no file" cmp -s "$work/package.txt" "$work/upgrade-refused.txt"
+
+fresh_server
+msiexec_run /i "$next_package" upgrade.log
+status=$?
+check "the next package upgrades the installed one (exit 0, got $status)" [ $status -eq 0 ]
+check "Windows Installer lists the next package alone" \
+    [ -n "$(reg_value "$(installer_entry "$next_package")" DisplayName)" -a -z "$(reg_value "$package_entry" DisplayName)" ]
+for name in Quillet.exe Spirel.dll Pellow.dll Uninstall.exe; do
+    check "the upgrade left $name in place" cmp -s "$build/bin/$name" "$folder/$name"
+done
+check "the upgrade gave no link back (the old package's removal steps did not run)" \
+    [ "$(reg_value 'HKCU\Software\Classes\http\shell\open\command')" = "$wrapped" ]
+check "the upgrade kept the users' list ($(records) record)" [ "$(records)" -eq 1 ]
+version_next=$(reg_value "$active_setup" Version)
+check "the step's Version went up ($version_package -> $version_next)" version_above "$version_next" "$version_package"
+check "the package's mark stayed through the upgrade" package_owned
+# WINE_GAP: Wine 8 removes the replaced package with REMOVE=ALL alone, without
+# UPGRADINGPRODUCTCODE, so its removal steps run; they find the mark naming
+# the newer package and change nothing. On Windows they do not run at all.
+check "WINE_GAP: the replaced package's removal steps ran and kept everything" \
+    grep -q "^The package that replaces this one keeps every user's web links as they are" <(setup_log)
+
+# A second user, whose hive is the one from before any install here.
+switch_user "$work/user-a-package.reg" "$work/user-b.reg"
+second_user=2
+logon
+status=$?
+check "the second user's logon takes their links over (exit 0, got $status)" [ $status -eq 0 ]
+check "the users' list holds both users ($(records) records)" [ "$(records)" -eq 2 ]
+switch_user "$work/user-b-package.reg" "$work/user-a-package.reg"
+second_user=0
+
+fresh_server
+msiexec_run /x "$next_package" remove.log
+status=$?
+check "msiexec /x removes the package (exit 0, got $status)" [ $status -eq 0 ]
+check "the administrator's classes are what they were before" user_classes_as_before after-package-a "after the package's removal"
+check "the package's files are gone" [ ! -e "$folder" ]
+check "Windows Installer lists no package" key_absent "$(installer_entry "$next_package")"
+check "the way back holds Quillet.exe" cmp -s "$build/bin/Quillet.exe" "$way_back/Quillet.exe"
+check "and the uninstaller" cmp -s "$build/bin/Uninstall.exe" "$way_back/Uninstall.exe"
+stub=$(reg_value "$active_setup" StubPath)
+check "every user's next logon gives their links back through it ('$stub')" \
+    [ "$stub" = "\"$way_back_win\\Uninstall.exe\" /S /LOGON=giveback _?=$way_back_win" ]
+check "the users' list holds the second user only ($(records) record)" [ "$(records)" -eq 1 ]
+check "the log names the way back" grep -qF "gives each of them their links back at their next logon" <(setup_log)
+check "the administrator's own product keys are gone" key_absent "$product"
+logon
+status=$?
+check "the administrator's next logon runs the way back's step (exit 0, got $status)" [ $status -eq 0 ]
+check "and leaves it for the second user" [ -f "$way_back/Uninstall.exe" -a "$(records)" -eq 1 ]
+check "the administrator's classes are still what they were before" user_classes_as_before after-package-a2 "after the administrator's next logon"
+
+switch_user "$work/user-a-package-removed.reg" "$work/user-b-package.reg"
+second_user=3
+logon
+status=$?
+check "the second user's next logon gives their links back (exit 0, got $status)" [ $status -eq 0 ]
+check "the second user's classes are what they were before" user_classes_as_before after-package-b "after the second user's logon"
+for _ in $(seq 200); do [ -e "$way_back" ] || break; sleep 0.1; done
+check "the way back is gone" [ ! -e "$way_back" ]
+check "the Orvane folder is gone" [ ! -e "$WINEPREFIX/drive_c/Program Files/Orvane" ]
+check "the logon step is gone" key_absent "$active_setup"
+check "the users' list is gone" [ -z "$(records_folder)" ]
+check "the product's machine-wide keys are gone" key_absent 'HKLM\SOFTWARE\Orvane'
+check "the second user's product keys are gone" key_absent "$product"
+export_keys machine "$work/after-package"
+check "the machine-wide classes are what they were before, Windows Installer's records aside" \
+    same_classes "$work/before" "$work/after-package" "after the way back"
+switch_user "$work/user-b-package-done.reg" "$work/user-a-package-removed.reg"
+second_user=0
 
 echo "installer test: $failures failed"
 [ $failures -eq 0 ]
