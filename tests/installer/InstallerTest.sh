@@ -641,15 +641,21 @@ done
 # A fresh server: under Wine the desktop process keeps Spirel.dll (see above).
 fresh_server
 rm -rf "$way_back"
+# The package takes over the copy the setup program installed.
+timeout 90 wine "$setup" /S /WAIT=8
+status=$?
+check "the setup program installs a copy first (exit 0, got $status)" [ $status -eq 0 ]
+fresh_server
 msiexec_run /i "$package" install.log
 status=$?
-check "msiexec /i Quillet.msi /qn exits 0 (got $status)" [ $status -eq 0 ]
+check "msiexec /i Quillet.msi /qn over it exits 0 (got $status)" [ $status -eq 0 ]
 for name in Quillet.exe Spirel.dll Pellow.dll Uninstall.exe; do
     check "the package installed $name as built" cmp -s "$build/bin/$name" "$folder/$name"
 done
 package_entry=$(installer_entry "$package")
 check "Windows Installer's entry has no Modify ($(reg_value "$package_entry" NoModify))" [ "$(reg_value "$package_entry" NoModify)" = 0x1 ]
-check "the setup program's entry is not there" key_absent "$entry"
+check "the setup program's entry is gone: one entry is left" key_absent "$entry"
+check "one copy is left" [ "$(ls "$WINEPREFIX/drive_c/Program Files/Orvane")" = Quillet ]
 stub=$(reg_value "$active_setup" StubPath)
 check "every user's logon runs the setup's takeover step ('$stub')" \
     [ "$stub" = "\"$folder_win\\Uninstall.exe\" /S /LOGON=takeover _?=$folder_win" ]
