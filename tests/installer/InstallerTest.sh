@@ -42,8 +42,9 @@
 #      a second user's logon, a removal while that user's links still run
 #      Quillet (the way back is left for them), their next logon (which
 #      gives the links back and removes the way back), and the classes byte
-#      for byte as before, Windows Installer's own records aside; the
-#      package's tables read with msiinfo and msidump.
+#      for byte as before, Windows Installer's own records aside; then an
+#      install and a removal that leave nothing; the package's tables read
+#      with msiinfo and msidump.
 #
 # A second user is simulated the way one Wine prefix allows: its user.reg,
 # the one registry hive per user, is swapped while the server is down.
@@ -764,6 +765,21 @@ check "the machine-wide classes are what they were before, Windows Installer's r
     same_classes "$work/before" "$work/after-package" "after the way back"
 switch_user "$work/user-b-package-done.reg" "$work/user-a-package-removed.reg"
 second_user=0
+
+# With nobody's links left, a removal leaves nothing behind, folders included.
+fresh_server
+msiexec_run /i "$package" install-again.log
+status=$?
+check "the package installs once more (exit 0, got $status)" [ $status -eq 0 ]
+msiexec_run /x "$package" remove-again.log
+status=$?
+check "and is removed with nobody's links left (exit 0, got $status)" [ $status -eq 0 ]
+check "no Orvane folder is left" [ ! -e "$WINEPREFIX/drive_c/Program Files/Orvane" ]
+check "no logon step is left" key_absent "$active_setup"
+check "no users' list is left" [ -z "$(records_folder)" ]
+check "no product key is left" key_absent 'HKLM\SOFTWARE\Orvane'
+check "nor the administrator's" key_absent "$product"
+check "the administrator's classes are what they were before" user_classes_as_before after-package-again "after the last removal"
 
 echo "installer test: $failures failed"
 [ $failures -eq 0 ]
