@@ -43,8 +43,8 @@
 #      Quillet (the way back is left for them), their next logon (which
 #      gives the links back and removes the way back), and the classes byte
 #      for byte as before, Windows Installer's own records aside; then an
-#      install and a removal that leave nothing; the package's tables read
-#      with msiinfo and msidump.
+#      install whose takeover another browser refuses, and a removal that
+#      leaves nothing; the package's tables read with msiinfo and msidump.
 #
 # A second user is simulated the way one Wine prefix allows: its user.reg,
 # the one registry hive per user, is swapped while the server is down.
@@ -189,6 +189,10 @@ user_classes_as_before() {  # NAME WHAT
 # showing its settings), and its end.
 start_quillet_elsewhere() { wine "$folder/Quillet.exe" >/dev/null 2>&1 & quillet_elsewhere=$!; sleep 2; }
 end_quillet_elsewhere() { wine taskkill /f /im Quillet.exe >/dev/null 2>&1; wait $quillet_elsewhere 2>/dev/null; }
+# A package's entry in Add/Remove Programs, which Windows Installer names
+# after its product code.
+product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" {print $2}'; }
+installer_entry() { echo "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$1")"; }
 start_menu() { ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs 2>/dev/null | head -n1; }
 
 # --- the fixture ---------------------------------------------------------------
@@ -209,7 +213,7 @@ cleanup() {
     wine taskkill /f /im iexplore.exe >/dev/null 2>&1
     local msi
     for msi in "$next_package" "$package"; do
-        timeout 120 wine msiexec /x "$(winpath "$msi")" /qn >/dev/null 2>&1
+        key_exists "$(installer_entry "$msi")" && timeout 120 wine msiexec /x "$(winpath "$msi")" /qn >/dev/null 2>&1
     done
     rm -rf "$way_back"
     [ -d "$folder/Quillet.exe" ] && rmdir "$folder/Quillet.exe"
@@ -613,10 +617,10 @@ same_classes() {  # FOLDER FOLDER WHAT
 msiexec_run() {  # ACTION PACKAGE LOG [PROPERTY=VALUE...]
     local action=$1 msi=$2 log=$3
     shift 3
-    timeout 180 wine msiexec "$action" "$(winpath "$msi")" /qn /l*v "$(winpath "$work/$log")" "$@"
+    # What msiexec starts may outlive it: none of it may hold ctest's output.
+    timeout 180 wine msiexec "$action" "$(winpath "$msi")" /qn /l*v "$(winpath "$work/$log")" "$@" \
+        >>"$work/msiexec.out" 2>&1 </dev/null
 }
-product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" {print $2}'; }
-installer_entry() { echo "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$1")"; }
 package_owned() { [ -n "$(reg_value 'HKLM\SOFTWARE\Orvane\Quillet' Package)" ]; }
 
 # The package's tables: Windows Installer 2.0, no Modify and no Repair, and
@@ -766,11 +770,19 @@ check "the machine-wide classes are what they were before, Windows Installer's r
 switch_user "$work/user-b-package-done.reg" "$work/user-a-package-removed.reg"
 second_user=0
 
-# With nobody's links left, a removal leaves nothing behind, folders included.
+# A refused takeover does not fail the install; with nobody's links left,
+# a removal leaves nothing behind, folders included.
 fresh_server
+other_browser_set=1
+wine reg add "$other_browser_key\shell\open\command" /ve /d "$other_browser" /f >/dev/null
 msiexec_run /i "$package" install-again.log
 status=$?
-check "the package installs once more (exit 0, got $status)" [ $status -eq 0 ]
+check "the package installs once more, another browser holding http (exit 0, got $status)" [ $status -eq 0 ]
+check "its log says why the links were not taken over" \
+    grep -q "^Quillet.exe -INSTALL did not take this account's web links over" <(setup_log)
+check "the other browser's http is untouched" [ "$(reg_value "$other_browser_key\shell\open\command")" = "$other_browser" ]
+wine reg delete "$other_browser_key" /f >/dev/null 2>&1
+other_browser_set=0
 msiexec_run /x "$package" remove-again.log
 status=$?
 check "and is removed with nobody's links left (exit 0, got $status)" [ $status -eq 0 ]
@@ -780,6 +792,7 @@ check "no users' list is left" [ -z "$(records_folder)" ]
 check "no product key is left" key_absent 'HKLM\SOFTWARE\Orvane'
 check "nor the administrator's" key_absent "$product"
 check "the administrator's classes are what they were before" user_classes_as_before after-package-again "after the last removal"
+fresh_server
 
 echo "installer test: $failures failed"
 [ $failures -eq 0 ]
