@@ -1,6 +1,7 @@
 # The user-facing commands. Each one installs what it needs first.
 #
-#   make         the three deliverables in build/bin/ (32-bit, what users install)
+#   make         the three deliverables, the setup program and Quillet.msi in
+#                build/bin/ (32-bit, what users install)
 #   make test    builds and runs the whole test suite under Wine
 #   make demo    opens a link through Quillet under Wine and shows the result
 #   make bench   builds and runs the benchmarks (launch time, hook cost)
