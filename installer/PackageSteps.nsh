@@ -29,21 +29,11 @@
 !define TOKEN_USER_BYTES 128
 
 !macro PACKAGE_FUNCTIONS UN
-; 1 into $R9 when the copy in the folder is the package's.
-Function ${UN}PackageOwnsCopy
-    ReadRegStr $R9 HKLM "${PACKAGE_KEY}" "${PACKAGE_VALUE}"
-    ${If} $R9 == ""
-        StrCpy $R9 0
-    ${Else}
-        StrCpy $R9 1
-    ${EndIf}
-FunctionEnd
-
 ; The setup program and the uninstaller run by hand refuse the package's
 ; copy: Windows Installer would go on naming files that are no longer its.
 Function ${UN}RefusePackageCopy
-    Call ${UN}PackageOwnsCopy
-    ${IfThen} $R9 = 0 ${|} Return ${|}
+    ReadRegStr $R9 HKLM "${PACKAGE_KEY}" "${PACKAGE_VALUE}"
+    ${IfThen} $R9 == "" ${|} Return ${|}
     !insertmacro SETUP_LOG "${UN}" "$(Q_PACKAGE_OWNS_COPY)"
     !insertmacro SETUP_LOG "${UN}" "$(Q_LOG_EXIT) ${EXIT_OTHER_INSTALLER}"
     MessageBox MB_OK|MB_ICONSTOP "$(Q_PACKAGE_OWNS_COPY)" /SD IDOK
@@ -160,21 +150,11 @@ FunctionEnd
 ; cannot be, rather than leave links that nothing gives back.
 Function un.PackageWayBack
     Push $0
-    ; What Quillet and the setup wrote into the folder is in no table of
-    ; the package: Windows Installer would leave it, and the folder with it.
-    Delete "$INSTDIR\ErrorBrowser.log"
-    Delete "$INSTDIR\HookWnd.log"
-    Delete "${BADGED_BROWSER_ICON}"
+    ; Windows Installer would leave these, and the folder with them.
+    Call un.RemoveWrittenFiles
     Call un.AllUserRecords
     ${If} $R9 == ""
-        DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
-        Call un.RemoveMachineProductKey
-        Call un.UserRecordsFolder
-        RMDir $R9
-        SetShellVarContext all
-        RMDir "$APPDATA\Orvane\Quillet"
-        RMDir "$APPDATA\Orvane"
-        SetShellVarContext current
+        Call un.RemoveMachineRecords
         Call un.RemoveWayBack
         SetErrorLevel ${EXIT_DONE}
         Pop $0

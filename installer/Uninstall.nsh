@@ -115,21 +115,18 @@ Function un.RemoveUserParts
     RMDir "${USER_LOG_FOLDER}\.."
 FunctionEnd
 
-Function un.RemoveFiles
-    Call un.RemoveUserParts
-    Delete "$INSTDIR\Quillet.exe"
-    Delete "$INSTDIR\Spirel.dll"
-    Delete "$INSTDIR\Pellow.dll"
+; What Quillet and the setup write into the program folder beside its
+; files: no installer's list of files names them.
+Function un.RemoveWrittenFiles
     Delete "${BADGED_BROWSER_ICON}"
     Delete "$INSTDIR\ErrorBrowser.log"
     Delete "$INSTDIR\HookWnd.log"
-    DeleteRegKey HKLM "${PROGRAMS_ENTRY}"
+FunctionEnd
+
+; What the machine keeps for its users once none is left: the logon step,
+; the product's keys and the users' list.
+Function un.RemoveMachineRecords
     DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
-    ClearErrors
-    ReadRegStr $R9 HKLM "${ACTIVE_SETUP_KEY}" "StubPath"
-    ${If} ${Errors}
-        DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
-    ${EndIf}
     Call un.RemoveMachineProductKey
     Call un.UserRecordsFolder
     RMDir $R9
@@ -137,6 +134,21 @@ Function un.RemoveFiles
     RMDir "$APPDATA\Orvane\Quillet"
     RMDir "$APPDATA\Orvane"
     SetShellVarContext current
+FunctionEnd
+
+Function un.RemoveFiles
+    Call un.RemoveUserParts
+    Delete "$INSTDIR\Quillet.exe"
+    Delete "$INSTDIR\Spirel.dll"
+    Delete "$INSTDIR\Pellow.dll"
+    Call un.RemoveWrittenFiles
+    DeleteRegKey HKLM "${PROGRAMS_ENTRY}"
+    Call un.RemoveMachineRecords
+    ClearErrors
+    ReadRegStr $R9 HKLM "${ACTIVE_SETUP_KEY}" "StubPath"
+    ${If} ${Errors}
+        DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
+    ${EndIf}
     Call un.ReportLeftForAdministrator
     Call un.RemoveUninstaller
 FunctionEnd
